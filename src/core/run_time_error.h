@@ -1,0 +1,25 @@
+#pragma once
+// The program's one error type. A failing step raises it with its kind; it
+// passes up unchanged to the few handlers that are meant to stop it.
+#include <stdexcept>
+#include <string>
+
+namespace kavrel {
+
+enum class ErrorKind {
+    InvalidArgument,
+    IndexOutOfRange,
+    Overflow,
+    MissingSystemFunction,  // a system library or entry point could not be bound
+};
+
+class RunTimeError : public std::runtime_error {
+public:
+    RunTimeError(ErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    ErrorKind kind() const noexcept { return kind_; }
+
+private:
+    ErrorKind kind_;
+};
+
+}  // namespace kavrel

@@ -1,0 +1,59 @@
+#pragma once
+// The conversion flow: one retrieval from the two currency selections and the
+// amount to the result line, and the handlers that start it.
+#include <functional>
+#include <string>
+
+namespace kavrel {
+
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
+// What the flow reads from and writes to the window. Form1 implements these on
+// its controls; tests record them.
+class ConversionView {
+public:
+    virtual ~ConversionView() = default;
+    virtual std::u16string FromText() = 0;      // optCountry1
+    virtual std::u16string ToText() = 0;        // optCountry2
+    virtual std::u16string AmountText() = 0;    // txtAm
+    virtual void SetAmountText(const std::u16string& digits) = 0;
+    virtual void SetStatusText(const std::u16string& status) = 0;  // lblC
+    virtual void SetConvertEnabled(bool enabled) = 0;              // Command1
+    virtual void SetMousePointer(MousePointer pointer) = 0;        // Form1
+    virtual void ProcessPendingEvents() = 0;                       // one pass over the queue
+    virtual void SetResultText(const std::u16string& result) = 0;  // Label1
+    virtual int AutoRetrieveBoxValue() = 0;  // Check1: 0 clear, 1 ticked, 2 greyed
+};
+
+// GetCD: the page text for an amount and two currency codes.
+using PageFetcher =
+    std::function<std::u16string(double amount, const std::u16string& fromCode, const std::u16string& toCode)>;
+
+inline constexpr char16_t kRetrievingStatus[] = u"Retrieving Rates...";
+
+class ConversionFlow {
+public:
+    ConversionFlow(ConversionView& view, PageFetcher getCD);
+
+    void Command1_Click();  // Convert: "1" into an empty amount box, then a retrieval
+    void Timer1_Timer();    // the minute tick: a retrieval while auto-retrieve is on
+    void Check1_Click();    // auto-retrieve follows the check box
+
+    bool AutoRetrieve() const { return autoRetrieve_; }
+    const std::u16string& LastResult() const { return lastResult_; }
+    bool Retrieving() const { return retrieving_; }
+
+private:
+    void RetrieveRates();
+    void RetrieveQuietly();
+
+    ConversionView& view_;
+    PageFetcher getCD_;
+    bool autoRetrieve_ = false;
+    std::u16string lastResult_;
+    // Pending events run once inside a retrieval; a tick or click delivered
+    // there must not start a second retrieval inside the first.
+    bool retrieving_ = false;
+};
+
+}  // namespace kavrel

@@ -1,0 +1,23 @@
+#include "input/amount_filter.h"
+
+#include <gtest/gtest.h>
+
+namespace kavrel {
+namespace {
+
+TEST(OnlyDigits, KeepsAsciiDigitsAndDropsEverythingElse) {
+    EXPECT_EQ(onlyDigits(u"12a3"), u"123");
+    EXPECT_EQ(onlyDigits(u"1,234.50"), u"123450");
+    EXPECT_EQ(onlyDigits(u"-5"), u"5");
+    EXPECT_EQ(onlyDigits(u"\uFF11\uFF12\u0661\u00B2 /:"), u"");  // full-width, Arabic-Indic, superscript
+    EXPECT_EQ(onlyDigits(u""), u"");
+}
+
+TEST(OnlyDigits, FiltersLongTextsWhole) {
+    std::u16string text;
+    for (int i = 0; i < 40000; ++i) text += (i % 2) ? u'x' : u'7';
+    EXPECT_EQ(onlyDigits(text), std::u16string(20000, u'7'));
+}
+
+}  // namespace
+}  // namespace kavrel
