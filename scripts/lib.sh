@@ -3,6 +3,9 @@ KAVREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$KAVREL_ROOT/build/wine-prefix}"
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine takes the ANSI code page from the Unix locale (ja_JP gives 932, ru_RU 1251);
+# C.UTF-8 is always installed on Debian and gives code page 1252, which the tests expect.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko install prompts: Kavrel needs neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
@@ -29,6 +32,7 @@ start_xvfb() {
 # run. They are started here with their output on /dev/null: started by a test they
 # would inherit its pipes, and ctest would wait for them to close.
 wine_warm_up() {
-  wineserver -p >/dev/null 2>&1 </dev/null
+  # Exits 2 when the server is already running, which is just as good.
+  wineserver -p >/dev/null 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
