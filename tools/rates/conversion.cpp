@@ -1,0 +1,64 @@
+#include "conversion.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <regex>
+
+namespace kavrel::rates {
+namespace {
+
+Refusal badRequest(std::string reason) { return {RefusalStatus::BadRequest, std::move(reason)}; }
+Refusal unprocessable(std::string reason) { return {RefusalStatus::Unprocessable, std::move(reason)}; }
+
+// Digits with an optional fraction and exponent, the decimal separator being
+// "." or ",", the exponent sign "+", "-" or a blank.
+bool looksLikeAmount(std::string_view text) {
+    static const std::regex kAmount(R"(^([0-9]+([.,][0-9]*)?|[.,][0-9]+)([eE][+ -]?[0-9]+)?$)");
+    return std::regex_match(text.begin(), text.end(), kAmount);
+}
+
+// The same text in the form std::from_chars reads.
+std::string normalisedAmount(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), ',', '.');
+    std::replace(out.begin(), out.end(), ' ', '+');
+    if (!out.empty() && out.front() == '.') out.insert(out.begin(), '0');
+    return out;
+}
+
+}  // namespace
+
+std::optional<double> parseAmount(std::string_view text) {
+    if (!looksLikeAmount(text)) return std::nullopt;
+    const auto normal = normalisedAmount(text);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (error != std::errc{} || end != normal.data() + normal.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+ConversionAnswer convert(const RateTable& table, const ConversionQuery& query) {
+    if (!query.amount || query.amount->empty()) return badRequest("The amount (amt) is missing.");
+    if (!query.from || query.from->empty()) return badRequest("The currency to convert from (from) is missing.");
+    if (!query.to || query.to->empty()) return badRequest("The currency to convert to (to) is missing.");
+
+    const auto amount = parseAmount(*query.amount);
+    if (!amount) {
+        const bool negative = query.amount->front() == '-' && parseAmount(query.amount->substr(1));
+        return badRequest(negative ? "The amount \"" + *query.amount + "\" is negative."
+                                   : "The amount \"" + *query.amount + "\" is not a finite number.");
+    }
+    const Rate* from = table.find(*query.from);
+    if (!from) return unprocessable("The currency code \"" + *query.from + "\" is not in the rate table.");
+    const Rate* to = table.find(*query.to);
+    if (!to) return unprocessable("The currency code \"" + *query.to + "\" is not in the rate table.");
+
+    const double rate = from->usdValue / to->usdValue;
+    const double result = *amount * rate;
+    if (!std::isfinite(rate) || !std::isfinite(result))
+        return unprocessable("The converted amount is too large to be written.");
+    return Conversion{from->code, to->code, *amount, rate, result, std::min(from->date, to->date)};
+}
+
+}  // namespace kavrel::rates

@@ -1,0 +1,130 @@
+#include "page.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace kavrel::rates {
+namespace {
+
+constexpr int kRateDigits = 6;
+constexpr int kPlainExponentLow = -6;
+constexpr int kPlainExponentHigh = 15;  // first exponent written in exponent form
+
+constexpr std::string_view kStyle =
+    "body{font-family:sans-serif;margin:2em;color:#222}"
+    "table{border-collapse:collapse}th,td{border:1px solid #bbb;padding:.2em .6em}"
+    "th{background:#eee}td.rate{font-family:monospace}";
+
+std::string toChars(double value, std::chars_format format, int precision) {
+    std::array<char, 400> buffer{};  // room for the widest fixed form of a double
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, precision);
+    return std::string(buffer.data(), end);
+}
+
+void dropTrailingZeros(std::string& digits) {
+    if (digits.find('.') == std::string::npos) return;
+    digits.erase(digits.find_last_not_of('0') + 1);
+    if (digits.back() == '.') digits.pop_back();
+}
+
+// d.ddddde-xx from to_chars becomes d.ddddE-xx.
+std::string exponentForm(std::string scientific) {
+    const auto e = scientific.find('e');
+    auto mantissa = scientific.substr(0, e);
+    dropTrailingZeros(mantissa);
+    return mantissa + "E" + scientific.substr(e + 1);
+}
+
+std::string page(std::string_view title, std::string_view body) {
+    std::string out;
+    out.reserve(body.size() + 512);
+    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+    out += htmlEscape(title);
+    out += "</title>\n<style>";
+    out += kStyle;
+    out += "</style>\n</head>\n<body>\n<h1>Kavrel reference rates</h1>\n";
+    out += body;
+    out += "<p><a href=\"/\">Home and all rates</a></p>\n</body>\n</html>\n";
+    return out;
+}
+
+std::string cell(std::string_view text) { return "<td>" + htmlEscape(text) + "</td>"; }
+
+std::string rateRow(const Rate& rate) {
+    return "<tr>" + cell(rate.code) + "<td class=\"rate\">" + formatRate(rate.usdValue) + "</td>" +
+           "<td class=\"rate\">" + formatRate(1.0 / rate.usdValue) + "</td>" + cell(rate.date) + cell(rate.source) +
+           "</tr>\n";
+}
+
+}  // namespace
+
+std::string formatRate(double rate) {
+    if (rate == 0.0 || !std::isfinite(rate)) return toChars(rate, std::chars_format::general, kRateDigits);
+    const auto scientific = toChars(rate, std::chars_format::scientific, kRateDigits - 1);
+    const int exponent = std::stoi(scientific.substr(scientific.find('e') + 1));
+    if (exponent < kPlainExponentLow || exponent >= kPlainExponentHigh) return exponentForm(scientific);
+    auto plain = toChars(rate, std::chars_format::fixed, std::max(0, kRateDigits - 1 - exponent));
+    dropTrailingZeros(plain);
+    return plain;
+}
+
+std::string formatAmount(double amount) { return toChars(amount, std::chars_format::fixed, 2); }
+
+std::string htmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string resultPage(const Conversion& c) {
+    const auto rate = formatRate(c.rate);
+    std::string body = "<h2>Currency Conversion Results</h2>\n<table class=\"results\">\n";
+    body += "<tr align=\"center\"><th>From</th><th>To</th><th>Amount</th><th>Rate</th><th>Result</th></tr>\n";
+    body += "<tr align=\"right\">" + cell(c.fromCode) + cell(c.toCode) + cell(formatAmount(c.amount)) +
+            "<td class=\"rate\">" + rate + "</td><td><b>" + formatAmount(c.result) + "</b></td></tr>\n";
+    body += "</table>\n<p>1 " + htmlEscape(c.fromCode) + " = " + rate + " " + htmlEscape(c.toCode) +
+            " at the reference rates of " + htmlEscape(c.date) + ".</p>\n";
+    return page(c.fromCode + " to " + c.toCode + " - Kavrel reference rates", body);
+}
+
+std::string refusalPage(const Refusal& refusal) {
+    return page("Conversion refused - Kavrel reference rates",
+                "<h2>Conversion refused</h2>\n<p>" + htmlEscape(refusal.reason) +
+                    "</p>\n<p>Ask for <code>/currency/convert?amt=100&amp;from=USD&amp;to=EUR</code>"
+                    " with an amount of at least 0 and two codes listed on the home page.</p>\n");
+}
+
+std::string homePage(const RateTable& table) {
+    std::string body =
+        "<p>Kavrel is a small currency converter for Windows: it sends the amount and the two currency codes"
+        " you pick to a rate service and shows the converted amount and the rate it gets back.</p>\n"
+        "<p>This service answers those requests from a fixed reference table, for instance"
+        " <a href=\"/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert\">"
+        "/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert</a>."
+        " Rates are cross rates through the US dollar. Most rates are of " +
+        htmlEscape(table.mostCommonDate()) + "; each row shows the date of its own.</p>\n";
+    body += "<table class=\"rates\">\n<tr><th>Code</th><th>US dollars per unit</th><th>Units per US dollar</th>"
+            "<th>Date</th><th>Source</th></tr>\n";
+    for (const auto& [code, rate] : table.rates()) body += rateRow(rate);
+    body += "</table>\n";
+    return page("Kavrel reference rates", body);
+}
+
+std::string notFoundPage(std::string_view path) {
+    return page("Not found - Kavrel reference rates",
+                "<h2>Not found</h2>\n<p>There is nothing at " + htmlEscape(path) + ".</p>\n");
+}
+
+}  // namespace kavrel::rates

@@ -1,0 +1,38 @@
+#pragma once
+// The HTML pages the service writes, and how it writes numbers in them.
+//
+// Numbers carry no digit grouping and use "." as the decimal point:
+// - a rate has six significant digits with trailing zeros dropped, in plain
+//   notation from 0.000001 up to 10^15 (0.8123, 14920.6, 1234568) and in
+//   exponent form outside that range (2.85714E-42);
+// - an amount has exactly two decimals (81.23, 1000000.00).
+// Kavrel shows the result line as "81.23 @ 0.8123 per Unit".
+#include <string>
+#include <string_view>
+
+#include "conversion.h"
+#include "rate_table.h"
+
+namespace kavrel::rates {
+
+std::string formatRate(double rate);
+std::string formatAmount(double amount);
+
+// Escapes &, <, >, " and ' for text and attribute values.
+std::string htmlEscape(std::string_view text);
+
+// The answer Kavrel reads: after "Currency Conversion Results" a table whose
+// first row holds the headings and whose second row holds From, To, Amount,
+// the rate (fourth cell) and the converted amount in bold (fifth cell).
+std::string resultPage(const Conversion& conversion);
+
+// A refused query: the reason, and no result table.
+std::string refusalPage(const Refusal& refusal);
+
+// What Kavrel is, how to ask this service, and the whole rate table.
+std::string homePage(const RateTable& table);
+
+// Any other address.
+std::string notFoundPage(std::string_view path);
+
+}  // namespace kavrel::rates
