@@ -11,6 +11,7 @@ enum class ErrorKind {
     IndexOutOfRange,
     Overflow,
     MissingSystemFunction,  // a system library or entry point could not be bound
+    SystemCallFailed,       // the system refused a request (a window, a font, a list entry)
 };
 
 class RunTimeError : public std::runtime_error {

@@ -1,0 +1,36 @@
+#pragma once
+// The window's picture: its background and the labels, images and rectangles
+// of the layout, painted back to front from the layout table. The window and
+// every label or image window paint the same scene, each over its own
+// rectangle, so that transparent labels show whatever lies behind them.
+#include <windows.h>
+
+#include <span>
+
+#include "win32/form/gdi_cache.h"
+#include "win32/form/logo.h"
+#include "window/layout.h"
+
+namespace kavrel::win32 {
+
+// One row of the layout as it lives in the window.
+struct ControlState {
+    const layout::Control* layout = nullptr;
+    layout::PixelRect rect{};  // in the window's client area
+    HWND window = nullptr;     // none for rectangles and the timer
+    HICON icon = nullptr;      // an image's icon picture, not owned
+};
+
+struct Scene {
+    std::span<const ControlState> controls;
+    GdiCache& gdi;
+    const Logo& logo;
+    const layout::Window& form;
+};
+
+// Paints `area` (a rectangle of `target`'s own coordinates) of the scene into
+// `target`, whose top-left corner lies at `origin` of the window's client area.
+// Drawn off-screen first, so that nothing flickers.
+void PaintScene(const Scene& scene, HDC target, const RECT& area, POINT origin);
+
+}  // namespace kavrel::win32

@@ -1,0 +1,148 @@
+#include "window/layout.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "core/run_time_error.h"
+
+#ifndef KAVREL_MAKER_SITE
+#error "KAVREL_MAKER_SITE must name the maker's web site"
+#endif
+
+namespace kavrel::layout {
+namespace {
+
+constexpr int kTwipsPerInch = 1440;
+
+constexpr Font kDefaultFont{u"MS Sans Serif", 825, false};
+constexpr Font kCheckFont{u"MS Sans Serif", 825, true};
+constexpr Font kTitleFont{u"Microsoft Sans Serif", 975, true};
+constexpr Font kCaptionFont{u"Microsoft Sans Serif", 900, false};
+constexpr Font kHeadingFont{u"Microsoft Sans Serif", 900, true};
+constexpr Font kStatusFont{u"Microsoft Sans Serif", 825, false};
+constexpr Font kResultFont{u"Arial", 975, true};
+
+constexpr Colour kWhite = rgb(255, 255, 255);
+constexpr Colour kPaleBlue = rgb(222, 232, 250);
+constexpr Colour kLilac = rgb(128, 128, 255);
+constexpr Colour kCaptionBlue = rgb(96, 113, 232);
+constexpr Colour kWindow = systemColour(SystemColour::Window);
+constexpr Colour kWindowText = systemColour(SystemColour::WindowText);
+constexpr Colour kButtonText = systemColour(SystemColour::ButtonText);
+
+constexpr auto kTransparent = BackStyle::Transparent;
+
+constexpr Window kForm{u"Kavrel", {2910, 1650, 7140, 3480}, kWhite, kDefaultFont};
+
+// Front to back.
+const std::array<Control, 24> kControls{{
+    {.name = "Check1", .kind = Kind::CheckBox, .twips = {5910, 2385, 225, 255}, .text = u"Check1",
+     .font = kCheckFont, .fore = kLilac, .back = kWindow, .tabIndex = 12, .settings = setting::Flat},
+    {.name = "Timer1", .kind = Kind::Timer, .intervalMilliseconds = 60000},
+    {.name = "txtAm", .kind = Kind::TextBox, .twips = {1305, 1485, 2220, 285}, .text = u"1", .fore = kWindowText,
+     .back = kPaleBlue, .tabIndex = 4, .settings = setting::Flat},
+    {.name = "Command1", .kind = Kind::PushButton, .twips = {4065, 1485, 2085, 300}, .text = u"&Convert",
+     .fore = kButtonText, .back = kPaleBlue, .tabIndex = 3, .settings = setting::Graphical},
+    {.name = "optCountry2", .kind = Kind::DropDownList, .twips = {4110, 930, 2040, 315}, .fore = kWindowText,
+     .back = kPaleBlue, .tabIndex = 1, .settings = setting::Flat},
+    {.name = "optCountry1", .kind = Kind::DropDownBox, .twips = {1290, 930, 2235, 315}, .text = u"optCountry1",
+     .fore = kWindowText, .back = kPaleBlue, .tabIndex = 0, .settings = setting::Flat},
+    {.name = "Label10", .kind = Kind::Label, .twips = {1140, 2820, 5085, 285},
+     .text = u"By The Kavrel authors - " KAVREL_MAKER_SITE, .fore = kButtonText, .backStyle = kTransparent,
+     .tabIndex = 15},
+    {.name = "Image2", .kind = Kind::Image, .twips = {6540, 2760, 375, 375}, .settings = setting::Stretch,
+     .hint = u"Visit Delvelopers Website", .picture = Picture::Logo},
+    {.name = "Label9", .kind = Kind::Label, .twips = {1845, 105, 3690, 285}, .text = u"Kavrel", .font = kTitleFont,
+     .fore = kButtonText, .backStyle = kTransparent, .tabIndex = 14},
+    {.name = "Label2", .kind = Kind::Label, .twips = {3015, 2385, 2790, 240},
+     .text = u"Auto Retrieve every 1 minute", .font = kHeadingFont, .fore = kCaptionBlue,
+     .backStyle = kTransparent, .tabIndex = 11},
+    {.name = "Label8", .kind = Kind::Label, .twips = {450, 1470, 720, 285}, .text = u"Amount", .font = kCaptionFont,
+     .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 10},
+    {.name = "Label7", .kind = Kind::Label, .twips = {3675, 930, 360, 285}, .text = u"To", .font = kCaptionFont,
+     .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 9},
+    {.name = "Label6", .kind = Kind::Label, .twips = {420, 930, 615, 285}, .text = u"From", .font = kCaptionFont,
+     .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 8},
+    {.name = "Label5", .kind = Kind::Label, .twips = {210, 615, 1710, 285}, .text = u"Select Currency",
+     .font = kHeadingFont, .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 7},
+    {.name = "Shape5", .kind = Kind::Rectangle, .twips = {0, 480, 7155, 60}, .fore = kLilac, .back = kLilac,
+     .backStyle = kTransparent},
+    {.name = "Shape4", .kind = Kind::Rectangle, .twips = {15, 3420, 7140, 60}, .fore = kLilac, .back = kLilac,
+     .backStyle = kTransparent},
+    {.name = "Shape3", .kind = Kind::Rectangle, .twips = {7080, 495, 60, 6570}, .fore = kLilac,
+     .backStyle = kTransparent},
+    {.name = "Shape2", .kind = Kind::Rectangle, .twips = {0, 480, 60, 6600}, .fore = kLilac,
+     .backStyle = kTransparent},
+    {.name = "Label4", .kind = Kind::Label, .twips = {6750, 135, 240, 240}, .back = kLilac, .tabIndex = 6},
+    {.name = "Image1", .kind = Kind::Image, .twips = {0, 0, 465, 480}, .settings = setting::Stretch,
+     .picture = Picture::WindowIcon},
+    {.name = "lblC", .kind = Kind::Label, .twips = {75, 3180, 6990, 210}, .font = kStatusFont,
+     .fore = rgb(0, 0, 255), .backStyle = kTransparent, .tabIndex = 5, .settings = setting::Flat},
+    {.name = "Label1", .kind = Kind::Label, .twips = {1320, 1980, 4830, 300}, .font = kResultFont, .fore = kWhite,
+     .back = kCaptionBlue, .tabIndex = 2, .settings = setting::Flat, .alignment = Alignment::Centre},
+    {.name = "Label3", .kind = Kind::Label, .twips = {480, 30, 6570, 465}, .backStyle = kTransparent,
+     .tabIndex = 13},
+    // The title band: filled, without an outline, so that it meets the frame cleanly.
+    {.name = "Shape1", .kind = Kind::Rectangle, .twips = {495, 0, 6690, 495}, .back = kPaleBlue},
+}};
+
+}  // namespace
+
+const Window& FormWindow() { return kForm; }
+
+std::span<const Control> FormControls() { return kControls; }
+
+std::size_t FormControlIndex(std::string_view name) {
+    const auto found = std::find_if(kControls.begin(), kControls.end(),
+                                    [name](const Control& control) { return control.name == name; });
+    if (found == kControls.end())
+        throw RunTimeError(ErrorKind::InvalidArgument, "no control named " + std::string(name));
+    return static_cast<std::size_t>(found - kControls.begin());
+}
+
+const Control& FormControl(std::string_view name) { return kControls[FormControlIndex(name)]; }
+
+bool TakesFocus(Kind kind) {
+    switch (kind) {
+        case Kind::CheckBox:
+        case Kind::TextBox:
+        case Kind::PushButton:
+        case Kind::DropDownList:
+        case Kind::DropDownBox:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::vector<std::size_t> CreationOrder(std::span<const Control> controls) {
+    std::vector<std::size_t> order(controls.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    // Stable: the controls that take no focus keep their front-to-back order.
+    std::stable_sort(order.begin(), order.end(), [controls](std::size_t a, std::size_t b) {
+        const bool aFocus = TakesFocus(controls[a].kind), bFocus = TakesFocus(controls[b].kind);
+        if (aFocus != bFocus) return aFocus;
+        return aFocus && controls[a].tabIndex < controls[b].tabIndex;
+    });
+    return order;
+}
+
+int Pixels(int twips, int dpi) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / kTwipsPerInch));
+}
+
+PixelRect Pixels(const Twips& twips, int dpi) {
+    return {Pixels(twips.left, dpi), Pixels(twips.top, dpi), Pixels(twips.left + twips.width, dpi),
+            Pixels(twips.top + twips.height, dpi)};
+}
+
+int FontHeight(const Font& font, int dpi) {
+    constexpr int kHundredthsPerInch = 72 * 100;
+    return -static_cast<int>(std::lround(static_cast<double>(font.hundredthsOfPoint) * dpi / kHundredthsPerInch));
+}
+
+int FontWeight(const Font& font) { return font.bold ? kBoldWeight : kRegularWeight; }
+
+}  // namespace kavrel::layout

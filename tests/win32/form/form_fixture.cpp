@@ -1,0 +1,119 @@
+#include "form_fixture.h"
+
+#include <cstdlib>
+
+#include "win32/form/handles.h"
+#include "win32/form/message_loop.h"
+
+namespace kavrel::win32::testing {
+
+const std::u16string kResultPage =
+    u"Currency Conversion Results<table class=g><tr align=c><th>h</th></tr>"
+    u"<tr align=r><td>ALL<td>DZD<td>1<td>0.8123</td><td><b>81.23</b></td></tr></table>";
+
+std::wstring Text(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+namespace {
+
+struct ClassSearch {
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOfClass(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<ClassSearch*>(data);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (!search.className || lstrcmpiW(name, search.className) == 0) search.found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> ThreadWindows(const wchar_t* className) {
+    ClassSearch search{className, {}};
+    EnumThreadWindows(GetCurrentThreadId(), CollectOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+layout::PixelRect ClientRect(HWND form, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    POINT origin{0, 0};
+    ClientToScreen(form, &origin);
+    return {rect.left - origin.x, rect.top - origin.y, rect.right - origin.x, rect.bottom - origin.y};
+}
+
+Snapshot::Snapshot(HWND form) {
+    RECT client{};
+    GetClientRect(form, &client);
+    width_ = client.right;
+    height_ = client.bottom;
+    RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const WindowDc screen(form, GetDC(form));
+    const BitmapHandle bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const MemoryDc copy(CreateCompatibleDC(screen.get()));
+    {
+        const Selection selected(copy.get(), bitmap.get());
+        BitBlt(copy.get(), 0, 0, width_, height_, screen.get(), 0, 0, SRCCOPY);
+    }
+    GdiFlush();
+    const auto* quads = static_cast<const RGBQUAD*>(bits);
+    pixels_.reserve(static_cast<std::size_t>(width_ * height_));
+    for (int i = 0; i < width_ * height_; ++i)
+        pixels_.push_back(RGB(quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue));
+}
+
+COLORREF Snapshot::At(int x, int y) const { return pixels_.at(static_cast<std::size_t>(y * width_ + x)); }
+
+bool Snapshot::Contains(const layout::PixelRect& rect, COLORREF colour) const {
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            if (At(x, y) == colour) return true;
+    return false;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+void FormTest::Open(int dpi) {
+    form = std::make_unique<Form1>(
+        GetModuleHandleW(nullptr), dpi,
+        [this](double amount, const std::u16string& from, const std::u16string& to) {
+            requests.push_back({amount, from, to});
+            if (duringDownload) duringDownload();
+            return page;
+        },
+        [this] {
+            ++endRequests;
+            if (endProgram) endProgram();
+        });
+    form->Show(SW_SHOWNORMAL);
+    Pump();
+}
+
+void FormTest::Close() {
+    form.reset();
+    Pump();
+}
+
+void FormTest::Pump() { ProcessPendingMessages(form ? form->Handle() : nullptr); }
+
+void FormTest::Key(UINT message, WPARAM key) {
+    MSG msg{GetFocus(), message, key, 0, static_cast<DWORD>(GetMessageTime()), {0, 0}};
+    DispatchThroughDialog(Form(), msg);
+    Pump();
+}
+
+}  // namespace kavrel::win32::testing
