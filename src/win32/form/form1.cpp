@@ -480,6 +480,8 @@ void Form1::OnCommand(int id, int notification) {
     };
     static constexpr Binding kBindings[] = {
         {"Command1", BN_CLICKED, &Form1::Command1_Click},
+        // An owner-drawn button reports a quick second click as a double click.
+        {"Command1", BN_DOUBLECLICKED, &Form1::Command1_Click},
         {"Check1", BN_CLICKED, &Form1::OnCheck1Clicked},
         {"txtAm", EN_CHANGE, &Form1::txtAm_Change},
     };
