@@ -5,10 +5,7 @@
 #include <string>
 
 #include "core/run_time_error.h"
-#include "core/text.h"
-#include "input/catalogue.h"
 #include "options.h"
-#include "retrieval/request.h"
 
 namespace kavrel::rates {
 namespace {
@@ -60,14 +57,6 @@ TEST(RateTable, RefusesMalformedTablesNamingTheLine) {
         }
     }
     EXPECT_THROW(RateTable::load("/nonexistent/rates.csv"), RunTimeError);
-}
-
-TEST(ShippedTable, PricesEveryCodeTheCatalogueSends) {
-    for (const auto entry : CurrencyCatalogue) {
-        const auto code = text::toUtf8(extractCode(entry));
-        const Rate* rate = shippedTable().find(code);
-        EXPECT_NE(rate, nullptr) << code;
-    }
 }
 
 TEST(ShippedTable, KeepsThePegsAndFixedConversions) {

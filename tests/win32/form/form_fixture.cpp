@@ -7,6 +7,7 @@
 
 namespace kavrel::win32::testing {
 
+// A result page as the rate service writes it: 0.8123 and 81.23 are the two cells.
 const std::u16string kResultPage =
     u"Currency Conversion Results<table class=g><tr align=c><th>h</th></tr>"
     u"<tr align=r><td>ALL<td>DZD<td>1<td>0.8123</td><td><b>81.23</b></td></tr></table>";
@@ -20,25 +21,17 @@ std::wstring Text(HWND window) {
 
 namespace {
 
-struct ClassSearch {
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectOfClass(HWND window, LPARAM data) {
-    auto& search = *reinterpret_cast<ClassSearch*>(data);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (!search.className || lstrcmpiW(name, search.className) == 0) search.found.push_back(window);
+BOOL CALLBACK Collect(HWND window, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
     return TRUE;
 }
 
 }  // namespace
 
-std::vector<HWND> ThreadWindows(const wchar_t* className) {
-    ClassSearch search{className, {}};
-    EnumThreadWindows(GetCurrentThreadId(), CollectOfClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 layout::PixelRect ClientRect(HWND form, HWND control) {
@@ -90,10 +83,10 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
 void FormTest::Open(int dpi) {
     form = std::make_unique<Form1>(
         GetModuleHandleW(nullptr), dpi,
-        [this](double amount, const std::u16string& from, const std::u16string& to) {
-            requests.push_back({amount, from, to});
+        [this](double, const std::u16string&, const std::u16string&) {
+            ++downloads;
             if (duringDownload) duringDownload();
-            return page;
+            return kResultPage;
         },
         [this] {
             ++endRequests;
@@ -109,11 +102,5 @@ void FormTest::Close() {
 }
 
 void FormTest::Pump() { ProcessPendingMessages(form ? form->Handle() : nullptr); }
-
-void FormTest::Key(UINT message, WPARAM key) {
-    MSG msg{GetFocus(), message, key, 0, static_cast<DWORD>(GetMessageTime()), {0, 0}};
-    DispatchThroughDialog(Form(), msg);
-    Pump();
-}
 
 }  // namespace kavrel::win32::testing

@@ -1,5 +1,5 @@
 #pragma once
-// A shown Form1 with a recording, scriptable download in place of the network.
+// A shown Form1 with a counting, scriptable download in place of the network.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,19 +15,10 @@
 
 namespace kavrel::win32::testing {
 
-// A result page as the rate service writes it: 0.8123 and 81.23 are the two cells.
-extern const std::u16string kResultPage;
-inline constexpr char16_t kResultLine[] = u"81.23 @ 0.8123 per Unit";
-
-struct Request {
-    double amount;
-    std::u16string from, to;
-};
-
 std::wstring Text(HWND window);
 
-// This thread's top-level windows, of one class or (nullptr) of any, visible or not.
-std::vector<HWND> ThreadWindows(const wchar_t* className = nullptr);
+// This thread's top-level windows, visible or not.
+std::vector<HWND> ThreadWindows();
 
 // A control's rectangle in the form's client area.
 layout::PixelRect ClientRect(HWND form, HWND control);
@@ -58,12 +49,9 @@ protected:
     void Pump();
     HWND Form() const { return form->Handle(); }
     HWND Control(std::string_view name) const { return form->Control(name); }
-    // A key message as the keyboard would deliver it to the focused window.
-    void Key(UINT message, WPARAM key);
 
     std::unique_ptr<Form1> form;
-    std::vector<Request> requests;
-    std::u16string page = kResultPage;
+    int downloads = 0;
     std::function<void()> duringDownload;  // on the window's thread, inside the download
     int endRequests = 0;
     std::function<void()> endProgram;  // besides counting, in place of ending the process
