@@ -12,6 +12,7 @@
 #include "input/amount_filter.h"
 #include "input/catalogue.h"
 #include "win32/form/message_loop.h"
+#include "win32/ansi_text.h"
 #include "win32/form/resource_ids.h"
 #include "win32/form/wide_text.h"
 

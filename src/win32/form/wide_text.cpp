@@ -6,16 +6,6 @@ std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), 
 
 std::u16string FromWide(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
 
-std::string Ansi(std::u16string_view text) {
-    if (text.empty()) return {};
-    const std::wstring wide = Wide(text);
-    const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, ansi.data(), size, nullptr, nullptr);
-    return ansi;
-}
-
 std::u16string WindowText(HWND window) {
     const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

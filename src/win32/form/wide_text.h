@@ -1,6 +1,5 @@
 #pragma once
-// The program's 16-bit text at the system's interfaces: the wide ones take it
-// as it is, the 8-bit ones in the system's ANSI code page.
+// The program's 16-bit text at the system's wide interfaces, which take it as it is.
 #include <windows.h>
 
 #include <string>
@@ -10,7 +9,6 @@ namespace kavrel::win32 {
 
 std::wstring Wide(std::u16string_view text);
 std::u16string FromWide(std::wstring_view text);
-std::string Ansi(std::u16string_view text);
 
 // A window's text as the window itself answers WM_GETTEXT.
 std::u16string WindowText(HWND window);

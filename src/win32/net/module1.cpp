@@ -4,31 +4,10 @@
 #include <utility>
 
 #include "retrieval/body_reader.h"
+#include "win32/ansi_text.h"
 
 namespace kavrel::win32 {
 namespace {
-
-// The 8-bit interfaces take text in the system's ANSI code page.
-std::string narrowAnsi(const std::u16string& text) {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, length, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
-// Widened once for the whole body, so that a multi-byte character whose bytes
-// came in two different reads is joined again.
-std::u16string widenAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int length = static_cast<int>(bytes.size());
-    const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-    std::u16string wide(static_cast<std::size_t>(size), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(wide.data()), size);
-    return wide;
-}
 
 DWORD milliseconds(std::chrono::milliseconds duration) { return static_cast<DWORD>(duration.count()); }
 
@@ -77,7 +56,9 @@ std::u16string Module1::GetPageSource(const std::u16string& url) {
     const OpenPage page = OpenUrl(session.get(), url);
     const std::string body = readBody(
         [&](char* buffer, std::size_t capacity) { return ReadSome(page.request.get(), buffer, capacity); });
-    return widenAnsi(body);
+    // Widened once for the whole body, so that a multi-byte character whose
+    // bytes came in two different reads is joined again.
+    return FromAnsi(body);
 }
 
 // The pieces of an http or https URL that the connection and the request take.
@@ -98,7 +79,7 @@ std::optional<Module1::UrlParts> Module1::CrackUrl(const std::string& ansiUrl) {
 // A step that fails leaves the request handle 0, so the first read ends the body.
 Module1::OpenPage Module1::OpenUrl(HINTERNET session, const std::u16string& url) {
     OpenPage page{Handle(nullptr), Handle(nullptr)};
-    const auto parts = CrackUrl(narrowAnsi(url));
+    const auto parts = CrackUrl(Ansi(url));
     if (!parts) return page;
     page.connection = Handle(internetConnectA_(session, parts->host.c_str(), parts->port, nullptr, nullptr,
                                                INTERNET_SERVICE_HTTP, 0, 0));
