@@ -47,7 +47,7 @@ class Inspector:
         # Output goes through files, not pipes: a Wine process that the inspector happens
         # to start (Wine's desktop, say) would inherit a pipe and hold it open for long.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(["wine", self._exe, *options], env=self._env, stdin=subprocess.DEVNULL,
+            code = subprocess.run([self._env["KAVREL_WINE"], self._exe, *options], env=self._env, stdin=subprocess.DEVNULL,
                                   stdout=out, stderr=err, timeout=60).returncode
             out.seek(0)
             err.seek(0)
@@ -185,7 +185,7 @@ class Kavrel(KavrelWindow):
         wait_for(lambda: not self.inspector.windows(), REACTION_TIMEOUT_S, "an earlier Kavrel window to go")
         with open(os.path.join(self._harness.work_dir, "kavrel-wine.log"), "ab") as log:
             self._process = subprocess.Popen(
-                ["wine", self._harness.kavrel_exe], env=self._harness.kavrel_env,
+                [self._harness.kavrel_env["KAVREL_WINE"], self._harness.kavrel_exe], env=self._harness.kavrel_env,
                 cwd=self._harness.work_dir, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                 start_new_session=True)
         return wait_for(self._ready, START_TIMEOUT_S, "Kavrel's window to come up")

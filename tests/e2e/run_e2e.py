@@ -5,8 +5,9 @@
              --rate-service http://127.0.0.1:8750 --maker-site http://127.0.0.1:8750
              [--work-dir DIR] [-k PATTERN]
 
-It uses the display in DISPLAY or starts its own Xvfb, keeps one wineserver for the
-whole run, and serves the rate service itself on the rate service's loopback address.
+Started through scripts/wine-env, which chooses the Wine of the build's architecture
+and a display. It keeps one wineserver for the whole run, and serves the rate
+service itself on the rate service's loopback address.
 The last line it prints reads "N passed, N failed".
 """
 
@@ -47,25 +48,6 @@ def loopback_address(url):
     return parts.hostname, parts.port or 80
 
 
-def start_own_display():
-    """Starts Xvfb on a free display number; returns the process."""
-    for number in range(90, 141):
-        if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
-            continue
-        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}") or xvfb.poll() is not None,
-                     10, "Xvfb to start")
-        except AssertionError:
-            xvfb.kill()
-            continue
-        if xvfb.poll() is None:
-            os.environ["DISPLAY"] = f":{number}"
-            return xvfb
-    sys.exit("run_e2e: could not start Xvfb")
-
-
 def start_wine_session():
     """Starts Wine's server and desktop and keeps them for the run; returns the keeper.
 
@@ -74,9 +56,10 @@ def start_wine_session():
     input, keeps the desktop up; all of them are started here with no pipes of ours.
     """
     quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-p"], stdin=subprocess.DEVNULL, **quiet)
-    subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, **quiet, timeout=300)
-    return subprocess.Popen(["wine", "cmd"], stdin=subprocess.PIPE, **quiet)
+    wine = os.environ["KAVREL_WINE"]
+    subprocess.run([os.environ["WINESERVER"], "-p"], stdin=subprocess.DEVNULL, **quiet)
+    subprocess.run([wine, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, **quiet, timeout=300)
+    return subprocess.Popen([wine, "cmd"], stdin=subprocess.PIPE, **quiet)
 
 
 def end_wine_session(keeper):
@@ -86,14 +69,6 @@ def end_wine_session(keeper):
     except subprocess.TimeoutExpired:
         keeper.kill()
         keeper.wait()
-
-
-def wine_defaults():
-    root = os.path.abspath(os.path.join(HERE, "..", ".."))
-    os.environ.setdefault("WINEPREFIX", os.path.join(root, "build", "wine-prefix"))
-    os.environ.setdefault("WINEARCH", "win32")
-    os.environ.setdefault("WINEDEBUG", "-all")
-    os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
 
 
 def selected(suite, patterns):
@@ -119,17 +94,17 @@ def main():
     host, port = loopback_address(arguments.rate_service)
     for path in (arguments.kavrel, arguments.inspector):
         if not os.path.isfile(path):
-            sys.exit(f"run_e2e: {path} does not exist; build the win32 preset first")
+            sys.exit(f"run_e2e: {path} does not exist; build a Windows preset first")
     shutil.rmtree(arguments.work_dir, ignore_errors=True)
     os.makedirs(arguments.work_dir)
 
-    wine_defaults()
+    if not (os.environ.get("KAVREL_WINE") and os.environ.get("DISPLAY")):
+        sys.exit("run_e2e: start it through scripts/wine-env, which sets up Wine and the display")
     server = RateServer(host, port)
     try:
         server.start()
     except PortTaken as error:
         sys.exit(f"run_e2e: {error}")
-    own_display = None if os.environ.get("DISPLAY") else start_own_display()
     keeper = None
     try:
         keeper = start_wine_session()
@@ -147,9 +122,6 @@ def main():
         if keeper:
             end_wine_session(keeper)
         server.stop()
-        if own_display:
-            own_display.kill()
-            own_display.wait()
 
 
 if __name__ == "__main__":

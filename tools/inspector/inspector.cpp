@@ -104,7 +104,8 @@ public:
     void flag(const char* name, bool value) { fields_.push_back({name, value ? "true" : "false", false}); }
     void handle(const char* name, HWND value) {
         char hex[32];
-        std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(value)));
+        // The whole pointer-sized value: unsigned long holds only 32 bits on 64-bit Windows.
+        std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(value)));
         fields_.push_back({name, hex, true});
     }
 
