@@ -27,8 +27,9 @@ struct Conversion {
 };
 
 // Status codes of refused queries: malformed parameters are 400; a well-formed
-// query the table cannot answer (unknown code, result beyond a double) is 422.
-enum class RefusalStatus { BadRequest = 400, Unprocessable = 422 };
+// query the table cannot answer (unknown code, result beyond a double) is 422;
+// any query while no table is loaded is 503.
+enum class RefusalStatus { BadRequest = 400, Unprocessable = 422, Unavailable = 503 };
 
 struct Refusal {
     RefusalStatus status;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "options.h"
 #include "rate_server.h"
 #include "rate_table.h"
+#include "reference_rates.h"
+#include "reference_refresh.h"
 
 namespace {
 
@@ -50,15 +53,26 @@ void writeLogLine(const std::string& line) {
     std::fwrite(text.data(), 1, text.size(), stderr);  // one call: stdio keeps concurrent lines whole
 }
 
-int serve(const kavrel::rates::Options& options, const StopSignals& signals) {
+// The rate table with the reference files merged in, in the order given.
+kavrel::rates::RateTable startTable(const kavrel::rates::Options& options) {
     auto table = kavrel::rates::RateTable::load(options.ratesFile);
-    const auto count = table.rates().size();
-    const auto date = table.mostCommonDate();
-    RateServer server(std::move(table), writeLogLine);
-    const int port = server.bind(options.bind, options.port);
-    std::cerr << "kavrel-rates: " << count << " rates, most of " << date << ", from " << options.ratesFile
-              << ", listening on http://" << options.bind << ":" << port << "/" << std::endl;
+    for (const auto& file : options.referenceFiles)
+        table = kavrel::rates::withReferenceRates(table, kavrel::rates::loadReferenceRates(file));
+    return table;
+}
 
+int serve(const kavrel::rates::Options& options, kavrel::rates::RateTable table, const StopSignals& signals) {
+    std::cerr << "kavrel-rates: " << table.rates().size() << " rates, newest of " << table.newestDate() << std::endl;
+    RateServer server(table, writeLogLine);
+    const int port = server.bind(options.bind, options.port);
+    std::cerr << "kavrel-rates: listening on http://" << options.bind << ":" << port << "/" << std::endl;
+
+    std::optional<kavrel::rates::ReferenceRefresher> refresher;  // after the server it publishes to
+    if (!options.referenceUrl.empty())
+        refresher.emplace(std::move(table),
+                          kavrel::rates::RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval},
+                          [&server](kavrel::rates::RateTable fresh) { server.publish(std::move(fresh)); },
+                          writeLogLine);
     auto waiter = signals.stopOnSignal(server);
     server.run();
     StopSignals::release(waiter);
@@ -81,8 +95,15 @@ int main(int argc, char** argv) {
         std::cout << kavrel::rates::usage();
         return 0;
     }
+    kavrel::rates::RateTable table;
     try {
-        return serve(options, signals);
+        table = startTable(options);
+    } catch (const kavrel::RunTimeError& error) {
+        std::cerr << "kavrel-rates: " << error.what() << "\n";
+        return 2;
+    }
+    try {
+        return serve(options, std::move(table), signals);
     } catch (const kavrel::RunTimeError& error) {
         std::cerr << "kavrel-rates: " << error.what() << "\n";
         return 1;

@@ -9,6 +9,8 @@ namespace kavrel::rates {
 namespace {
 
 constexpr int kRateDigits = 6;
+constexpr int kSmallAmountDigits = 3;
+constexpr double kSmallestTwoDecimalAmount = 0.01;
 constexpr int kPlainExponentLow = -6;
 constexpr int kPlainExponentHigh = 15;  // first exponent written in exponent form
 
@@ -58,19 +60,25 @@ std::string rateRow(const Rate& rate) {
            "</tr>\n";
 }
 
-}  // namespace
-
-std::string formatRate(double rate) {
-    if (rate == 0.0 || !std::isfinite(rate)) return toChars(rate, std::chars_format::general, kRateDigits);
-    const auto scientific = toChars(rate, std::chars_format::scientific, kRateDigits - 1);
+// `digits` significant digits, trailing zeros dropped, plain or in exponent form.
+std::string significant(double value, int digits) {
+    if (value == 0.0 || !std::isfinite(value)) return toChars(value, std::chars_format::general, digits);
+    const auto scientific = toChars(value, std::chars_format::scientific, digits - 1);
     const int exponent = std::stoi(scientific.substr(scientific.find('e') + 1));
     if (exponent < kPlainExponentLow || exponent >= kPlainExponentHigh) return exponentForm(scientific);
-    auto plain = toChars(rate, std::chars_format::fixed, std::max(0, kRateDigits - 1 - exponent));
+    auto plain = toChars(value, std::chars_format::fixed, std::max(0, digits - 1 - exponent));
     dropTrailingZeros(plain);
     return plain;
 }
 
-std::string formatAmount(double amount) { return toChars(amount, std::chars_format::fixed, 2); }
+}  // namespace
+
+std::string formatRate(double rate) { return significant(rate, kRateDigits); }
+
+std::string formatAmount(double amount) {
+    if (amount > 0.0 && amount < kSmallestTwoDecimalAmount) return significant(amount, kSmallAmountDigits);
+    return toChars(amount, std::chars_format::fixed, 2);
+}
 
 std::string htmlEscape(std::string_view text) {
     std::string out;
@@ -106,11 +114,12 @@ std::string refusalPage(const Refusal& refusal) {
                     " with an amount of at least 0 and two codes listed on the home page.</p>\n");
 }
 
-std::string homePage(const RateTable& table) {
-    std::string body =
+std::string homePage(const RateTable& table, std::string_view loadedAt) {
+    std::string body = "<p class=\"status\">Newest rate: <b>" + htmlEscape(table.newestDate()) +
+                       "</b>. Rates loaded at " + htmlEscape(loadedAt) + ".</p>\n"
         "<p>Kavrel is a small currency converter for Windows: it sends the amount and the two currency codes"
         " you pick to a rate service and shows the converted amount and the rate it gets back.</p>\n"
-        "<p>This service answers those requests from a fixed reference table, for instance"
+        "<p>This service answers those requests from its reference table, for instance"
         " <a href=\"/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert\">"
         "/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert</a>."
         " Rates are cross rates through the US dollar. Most rates are of " +

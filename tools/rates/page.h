@@ -5,7 +5,9 @@
 // - a rate has six significant digits with trailing zeros dropped, in plain
 //   notation from 0.000001 up to 10^15 (0.8123, 14920.6, 1234568) and in
 //   exponent form outside that range (2.85714E-42);
-// - an amount has exactly two decimals (81.23, 1000000.00).
+// - an amount of 0.01 or more has exactly two decimals (81.23, 1000000.00); a
+//   smaller one has three significant digits, so that it does not read as
+//   zero (0.00152), in the same plain or exponent form as a rate.
 // Kavrel shows the result line as "81.23 @ 0.8123 per Unit".
 #include <string>
 #include <string_view>
@@ -29,8 +31,9 @@ std::string resultPage(const Conversion& conversion);
 // A refused query: the reason, and no result table.
 std::string refusalPage(const Refusal& refusal);
 
-// What Kavrel is, how to ask this service, and the whole rate table.
-std::string homePage(const RateTable& table);
+// What Kavrel is, how to ask this service, the newest rate date, when the
+// table was put in service (`loadedAt`), and the whole rate table.
+std::string homePage(const RateTable& table, std::string_view loadedAt);
 
 // Any other address.
 std::string notFoundPage(std::string_view path);

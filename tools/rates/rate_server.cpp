@@ -44,8 +44,9 @@ void reuseAddressOnly(socket_t socket) {
 
 void ListenQueueServer::lengthenListenQueue() { ::listen(svr_sock_, SOMAXCONN); }
 
-RateServer::RateServer(RateTable table, LogSink log)
-    : table_(std::move(table)), homePage_(homePage(table_)), log_(std::move(log)) {
+RateServer::RateServer(RateTable table, LogSink log) : RateServer(std::move(log)) { publish(std::move(table)); }
+
+RateServer::RateServer(LogSink log) : log_(std::move(log)) {
     // httplib takes ownership of the queue it is handed.
     server_.new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkerThreads).release(); };
     server_.set_keep_alive_timeout(kKeepAliveSeconds);
@@ -54,13 +55,31 @@ RateServer::RateServer(RateTable table, LogSink log)
     route();
 }
 
+void RateServer::publish(RateTable table) {
+    auto page = homePage(table, utcNow());
+    rates_.store(std::make_shared<const Rates>(Rates{std::move(table), std::move(page)}));
+}
+
 void RateServer::route() {
-    server_.Get("/", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(homePage_, kHtml);
-    });
-    server_.Get("/currency/convert", [this](const httplib::Request& request, httplib::Response& response) {
-        answerConvert(request, response);
-    });
+    // Each handler loads the table in service once and answers from that one.
+    const auto withRates = [this](auto answer) {
+        return [this, answer](const httplib::Request& request, httplib::Response& response) {
+            if (const auto rates = rates_.load()) return answer(*rates, request, response);
+            const Refusal unavailable{RefusalStatus::Unavailable, "No rates are loaded yet."};
+            response.status = static_cast<int>(unavailable.status);
+            response.set_content(refusalPage(unavailable), kHtml);
+        };
+    };
+    server_.Get("/", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
+        response.set_content(rates.homePage, kHtml);
+    }));
+    server_.Get("/currency/convert",
+                withRates([this](const Rates& rates, const httplib::Request& request, httplib::Response& response) {
+                    answerConvert(rates, request, response);
+                }));
+    server_.Get("/healthz", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
+        response.set_content(rates.table.newestDate() + "\n", "text/plain");
+    }));
     server_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (response.status == 404 && response.body.empty()) response.set_content(notFoundPage(request.path), kHtml);
     });
@@ -69,9 +88,10 @@ void RateServer::route() {
     });
 }
 
-void RateServer::answerConvert(const httplib::Request& request, httplib::Response& response) const {
+void RateServer::answerConvert(const Rates& rates, const httplib::Request& request,
+                               httplib::Response& response) const {
     const ConversionQuery query{parameter(request, "amt"), parameter(request, "from"), parameter(request, "to")};
-    const auto answer = convert(table_, query);
+    const auto answer = convert(rates.table, query);
     if (const auto* conversion = std::get_if<Conversion>(&answer)) {
         response.set_content(resultPage(*conversion), kHtml);
     } else {

@@ -1,9 +1,11 @@
 #pragma once
-// The HTTP side of kavrel-rates: "/" is the home page and "/currency/convert"
-// answers Kavrel's conversion query. Requests are served by a pool of worker
-// threads; each finished request is logged as one line.
+// The HTTP side of kavrel-rates: "/" is the home page, "/currency/convert"
+// answers Kavrel's conversion query and "/healthz" tells a process supervisor
+// the newest rate date. Requests are served by a pool of worker threads; each
+// finished request is logged as one line.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <httplib.h>
@@ -24,6 +26,8 @@ class RateServer {
 public:
     using LogSink = std::function<void(const std::string& line)>;
 
+    // Without a table every address answers 503 until publish() brings one.
+    explicit RateServer(LogSink log);
     RateServer(RateTable table, LogSink log);
     RateServer(const RateServer&) = delete;
     RateServer& operator=(const RateServer&) = delete;
@@ -38,13 +42,23 @@ public:
     // Ends run() from any thread, including before or while run() starts.
     void stop();
 
+    // Puts a new table in service, from any thread. Each request takes the
+    // table in service when it starts and keeps it to its end, so no answer
+    // ever mixes two tables.
+    void publish(RateTable table);
+
 private:
+    // A table in service, with its home page written once.
+    struct Rates {
+        RateTable table;
+        std::string homePage;
+    };
+
     void route();
-    void answerConvert(const httplib::Request& request, httplib::Response& response) const;
+    void answerConvert(const Rates& rates, const httplib::Request& request, httplib::Response& response) const;
     void logRequest(const httplib::Request& request, const httplib::Response& response) const;
 
-    const RateTable table_;
-    const std::string homePage_;  // the table never changes, so neither does this page
+    std::atomic<std::shared_ptr<const Rates>> rates_;
     const LogSink log_;
     ListenQueueServer server_;
     std::atomic<bool> runEntered_{false};

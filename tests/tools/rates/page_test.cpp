@@ -23,7 +23,8 @@ TEST(NumberFormat, RatesKeepSixSignificantDigitsAmountsTwoDecimals) {
     for (const auto& [value, text] : rates) EXPECT_EQ(formatRate(value), text) << value;
 
     const std::pair<double, const char*> amounts[] = {
-        {81.234, "81.23"}, {81.235001, "81.24"}, {0.0, "0.00"}, {1e15, "1000000000000000.00"}, {0.004, "0.00"}};
+        {81.234, "81.23"}, {81.235001, "81.24"}, {0.0, "0.00"}, {1e15, "1000000000000000.00"}, {0.01, "0.01"},
+        {0.00152449, "0.00152"}, {0.0099996, "0.01"}, {1e-9, "1E-09"}};
     for (const auto& [value, text] : amounts) EXPECT_EQ(formatAmount(value), text) << value;
 }
 
@@ -54,11 +55,12 @@ TEST(OtherPages, HoldNoResultTableAndEscapeTheirText) {
 
     const auto table = RateTable::parse(
         "code,usd_value,date,source\nEUR,0.99,2022-09-05,units <euro> & co\nUSD,1,2022-09-06,base\n");
-    const auto home = homePage(table);
+    const auto home = homePage(table, "2026-12-06T22:55:00Z");
     EXPECT_THROW(parsetex(widened(home)), RunTimeError);
     EXPECT_NE(home.find("<td>EUR</td><td class=\"rate\">0.99</td><td class=\"rate\">1.0101</td>"), std::string::npos);
     EXPECT_NE(home.find("units &lt;euro&gt; &amp; co"), std::string::npos);
     EXPECT_NE(home.find("Most rates are of 2022-09-06"), std::string::npos);  // a tie goes to the later date
+    EXPECT_NE(home.find("Newest rate: <b>2022-09-06</b>. Rates loaded at 2026-12-06T22:55:00Z."), std::string::npos);
     EXPECT_NE(home.find("Kavrel is"), std::string::npos);
 
     EXPECT_EQ(htmlEscape("a'b\"c<d>e&f"), "a&#39;b&quot;c&lt;d&gt;e&amp;f");

@@ -5,8 +5,6 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -17,11 +15,10 @@
 #include "page.h"
 #include "retrieval/parsetex.h"
 #include "retrieval/request.h"
+#include "test_support.h"
 
 namespace kavrel::rates {
 namespace {
-
-constexpr const char* kLoopback = "127.0.0.1";
 
 constexpr double kEuro = 0.99;
 constexpr double kPound = 1.15;
@@ -41,32 +38,16 @@ const RateTable kTable = RateTable::parse("code,usd_value,date,source\n" + row("
 class RunningServer {
 public:
     explicit RunningServer(const RateTable& table = kTable)
-        : server_(table, [this](const std::string& line) { remember(line); }),
-          port_(server_.bind(kLoopback, 0)),
-          thread_([this] { server_.run(); }) {}
+        : server_(table, log.sink()), port_(server_.bind(kLoopback, 0)), thread_([this] { server_.run(); }) {}
     ~RunningServer() { server_.stop(); }
 
     httplib::Client client() const { return httplib::Client(kLoopback, port_); }
+
     // The server logs a request after its answer has gone out, so a client can
-    // be done before the last line is written: wait for it, within reason.
-    std::vector<std::string> logOf(std::size_t lines) const {
-        std::unique_lock lock(mutex_);
-        logged_.wait_for(lock, std::chrono::seconds(10), [&] { return log_.size() >= lines; });
-        return log_;
-    }
+    // be done before the last line is written: wait for it.
+    LogLines log;
 
 private:
-    void remember(const std::string& line) {
-        {
-            std::lock_guard lock(mutex_);
-            log_.push_back(line);
-        }
-        logged_.notify_all();
-    }
-
-    mutable std::mutex mutex_;
-    mutable std::condition_variable logged_;
-    std::vector<std::string> log_;
     RateServer server_;
     int port_;
     std::jthread thread_;  // last: joined before the server it runs is destroyed
@@ -116,6 +97,22 @@ TEST(RateServer, RefusesBadQueriesWithAPageAndNoResultTable) {
     EXPECT_NE(home->body.find("<td>BEAC</td>"), std::string::npos);
 }
 
+TEST(RateServer, AnswersSupervisorsWithTheNewestRateDateOnceRatesAreLoaded) {
+    RateServer server([](const std::string&) {});
+    const int port = server.bind(kLoopback, 0);
+    std::jthread thread([&] { server.run(); });
+    httplib::Client client(kLoopback, port);
+    for (const char* path : {"/healthz", "/", "/currency/convert?amt=1&from=USD&to=EUR"})
+        EXPECT_EQ(client.Get(path)->status, 503) << path;
+
+    server.publish(RateTable::parse("code,usd_value,date,source\nUSD,1,2024-01-05,a\nEUR,1.09,2023-12-29,b\n"));
+    const auto health = client.Get("/healthz");
+    EXPECT_EQ(health->status, 200);
+    EXPECT_EQ(health->body, "2024-01-05\n");
+    EXPECT_NE(client.Get("/")->body.find("Newest rate: <b>2024-01-05</b>"), std::string::npos);
+    server.stop();
+}
+
 TEST(RateServer, EveryCatalogueCodeIsConvertedByTheShippedTable) {
     RunningServer running(RateTable::load(parseOptions({}).ratesFile));
     auto client = running.client();
@@ -148,7 +145,8 @@ TEST(RateServer, ServesConcurrentClientsAndLogsEachRequest) {
         }
     }
     EXPECT_EQ(correct, kThreads * kRequestsEach);
-    const auto log = running.logOf(kThreads * kRequestsEach);
+    running.log.waitFor(kThreads * kRequestsEach);
+    const auto log = running.log.lines();
     ASSERT_EQ(log.size(), static_cast<std::size_t>(kThreads * kRequestsEach));
     EXPECT_NE(log.front().find(" 127.0.0.1 GET /currency/convert?amt=7&from=EUR&to=GBP&submit=Convert 200 "),
               std::string::npos)
@@ -187,14 +185,27 @@ TEST(Options, ReadsTheCommandLine) {
     EXPECT_TRUE(defaults.ratesFile.ends_with("tools/rates/rates.csv"));
     EXPECT_FALSE(defaults.help);
 
-    const auto given = parseOptions({"--port", "9000", "--bind=0.0.0.0", "--rates", "/tmp/r.csv", "--help"});
+    EXPECT_EQ(defaults.refreshInterval, std::chrono::hours(6));
+
+    const auto given = parseOptions({"--port", "9000", "--bind=0.0.0.0", "--rates", "/tmp/r.csv", "--help", "--ecb",
+                                     "a.xml", "--ecb=b.csv", "--ecb-url", "https://127.0.0.1/d.xml", "--refresh",
+                                     "90s", "--ca-file", "ca.pem"});
     EXPECT_EQ(given.port, 9000);
     EXPECT_EQ(given.bind, "0.0.0.0");
     EXPECT_EQ(given.ratesFile, "/tmp/r.csv");
     EXPECT_TRUE(given.help);
+    EXPECT_EQ(given.referenceFiles, (std::vector<std::string>{"a.xml", "b.csv"}));
+    EXPECT_EQ(given.referenceUrl, "https://127.0.0.1/d.xml");
+    EXPECT_EQ(given.refreshInterval, std::chrono::seconds(90));
+    EXPECT_EQ(given.caFile, "ca.pem");
+    const std::pair<const char*, std::chrono::milliseconds> durations[] = {
+        {"100ms", std::chrono::milliseconds(100)}, {"30m", std::chrono::minutes(30)}, {"8784h", std::chrono::hours(8784)}};
+    for (const auto& [text, interval] : durations) EXPECT_EQ(parseOptions({"--refresh", text}).refreshInterval, interval);
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--port=-1"}})
+             {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--port=-1"},
+             {"--refresh", "6"}, {"--refresh", "99ms"}, {"--refresh", "8785h"}, {"--refresh", "-1h"},
+             {"--refresh", "1.5h"}, {"--ecb-url", "ftp://127.0.0.1/d.xml"}, {"--ecb-url", "http:///d.xml"}})
         EXPECT_THROW(parseOptions(bad), RunTimeError) << bad.front();
     EXPECT_NE(usage().find("--rates FILE"), std::string::npos);
 }

@@ -1,0 +1,285 @@
+#include "reference_rates.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "core/run_time_error.h"
+
+namespace kavrel::rates {
+namespace {
+
+struct Quote {
+    std::string code;
+    double perEuro = 0.0;  // units of the currency per euro
+};
+
+struct Day {
+    std::string date;  // YYYY-MM-DD
+    std::vector<Quote> quotes;
+};
+
+// A currency fixed to another: `unitsPerAnchor` of it make one of the anchor.
+struct FixedRatio {
+    std::string_view code;
+    std::string_view anchor;
+    double unitsPerAnchor;
+};
+
+// The euro's conversion rates, the CFA francs' and the CFP franc's parities,
+// and currencies at par with (or redenominated from) one the bank quotes.
+constexpr std::array<FixedRatio, 36> kFixedRatios{{
+    {"ATS", "EUR", 13.7603},   {"BEF", "EUR", 40.3399},   {"BGN", "EUR", 1.95583},   {"CYP", "EUR", 0.585274},
+    {"DEM", "EUR", 1.95583},   {"EEK", "EUR", 15.6466},   {"ESP", "EUR", 166.386},   {"FIM", "EUR", 5.94573},
+    {"FRF", "EUR", 6.55957},   {"GRD", "EUR", 340.750},   {"HRK", "EUR", 7.53450},   {"IEP", "EUR", 0.787564},
+    {"ITL", "EUR", 1936.27},   {"LTL", "EUR", 3.45280},   {"LUF", "EUR", 40.3399},   {"LVL", "EUR", 0.702804},
+    {"MTL", "EUR", 0.429300},  {"NLG", "EUR", 2.20371},   {"PTE", "EUR", 200.482},   {"SIT", "EUR", 239.640},
+    {"SKK", "EUR", 30.1260},   {"XOF", "EUR", 655.957},   {"BCEAO", "EUR", 655.957}, {"XAF", "EUR", 655.957},
+    {"BEAC", "EUR", 655.957},  {"XPF", "EUR", 1000 / 8.38}, {"FKP", "GBP", 1},        {"GGP", "GBP", 1},
+    {"IMP", "GBP", 1},         {"JEP", "GBP", 1},         {"SHP", "GBP", 1},         {"BTN", "INR", 1},
+    {"FOK", "DKK", 1},         {"KID", "AUD", 1},         {"TVD", "AUD", 1},         {"ROL", "RON", 10000},
+}};
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kBlanks = " \t\r";
+
+// Where a value stands, for error messages: the file, its line and, in XML, the element.
+struct Place {
+    const std::string& file;
+    std::size_t line;
+    std::string element;
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw RunTimeError(ErrorKind::InvalidArgument, file + " line " + std::to_string(line) +
+                                                           (element.empty() ? "" : ", " + element) + ": " + what);
+    }
+};
+
+[[noreturn]] void failFile(const std::string& file, const std::string& what) {
+    throw RunTimeError(ErrorKind::InvalidArgument, file + ": " + what);
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::size_t lineAt(std::string_view text, std::ptrdiff_t offset) {
+    const auto end = text.begin() + std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(text.size()));
+    return 1 + static_cast<std::size_t>(std::count(text.begin(), end, '\n'));
+}
+
+// "2024-01-05", or "05 January 2024" as the daily CSV file writes it.
+std::string checkedDate(std::string_view text, const Place& place) {
+    static const std::regex kIso(R"(^(\d{4})-(\d{2})-(\d{2})$)");
+    static const std::regex kWords(R"(^(\d{1,2}) ([A-Z][a-z]+) (\d{4})$)");
+    static constexpr std::array<std::string_view, 12> kMonths{"January", "February", "March",     "April",
+                                                              "May",     "June",     "July",      "August",
+                                                              "September", "October", "November", "December"};
+    const std::string date(text);
+    std::smatch parts;
+    int year = 0, month = 0, day = 0;
+    if (std::regex_match(date, parts, kIso)) {
+        year = std::stoi(parts[1]);
+        month = std::stoi(parts[2]);
+        day = std::stoi(parts[3]);
+    } else if (std::regex_match(date, parts, kWords)) {
+        year = std::stoi(parts[3]);
+        day = std::stoi(parts[1]);
+        month = static_cast<int>(std::find(kMonths.begin(), kMonths.end(), parts.str(2)) - kMonths.begin()) + 1;
+    }
+    const std::chrono::year_month_day calendarDay{std::chrono::year{year},
+                                                  std::chrono::month{static_cast<unsigned>(month)},
+                                                  std::chrono::day{static_cast<unsigned>(day)}};
+    if (!calendarDay.ok()) place.fail("\"" + date + "\" is not a date (YYYY-MM-DD or DD Month YYYY)");
+    char iso[16];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
+    return iso;
+}
+
+std::string checkedCode(std::string_view text, const Place& place) {
+    if (text.size() != 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+        place.fail("currency code \"" + std::string(text) + "\" is not three capital letters");
+    return std::string(text);
+}
+
+double checkedRate(std::string_view text, const Place& place) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value) || value <= 0.0)
+        place.fail("rate \"" + std::string(text) + "\" is not a positive number");
+    return value;
+}
+
+void addQuote(Day& day, std::string code, double perEuro, const Place& place) {
+    if (std::any_of(day.quotes.begin(), day.quotes.end(), [&](const Quote& quote) { return quote.code == code; }))
+        place.fail("currency " + code + " appears twice on " + day.date);
+    day.quotes.push_back({std::move(code), perEuro});
+}
+
+// <Cube currency="USD" rate="1.0921"/> as it stands, for error messages.
+std::string described(const pugi::xml_node& node) {
+    std::string text = std::string("<") + node.name();
+    for (const auto& attribute : node.attributes())
+        text += std::string(" ") + attribute.name() + "=\"" + attribute.value() + "\"";
+    return text + ">";
+}
+
+// Every <Cube time="..."> holding <Cube currency="..." rate="..."/> elements.
+std::vector<Day> readXml(std::string_view text, const std::string& file) {
+    pugi::xml_document document;
+    const auto parsed = document.load_buffer(text.data(), text.size());
+    if (!parsed) Place{file, lineAt(text, parsed.offset), ""}.fail(std::string("not XML: ") + parsed.description());
+    std::vector<Day> days;
+    for (const auto& found : document.select_nodes("//Cube[@time]")) {
+        const auto cube = found.node();
+        const Place dayPlace{file, lineAt(text, cube.offset_debug()), described(cube)};
+        Day day{checkedDate(cube.attribute("time").value(), dayPlace), {}};
+        for (const auto& quote : cube.children("Cube")) {
+            const Place place{file, lineAt(text, quote.offset_debug()), described(quote)};
+            addQuote(day, checkedCode(quote.attribute("currency").value(), place),
+                     checkedRate(quote.attribute("rate").value(), place), place);
+        }
+        days.push_back(std::move(day));
+    }
+    if (days.empty()) failFile(file, "no <Cube time=\"...\"> element: not a euro reference rate file");
+    return days;
+}
+
+// The fields of a line, without blanks around them or the empty one after a trailing comma.
+std::vector<std::string_view> csvFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const auto comma = line.find(',', start);
+        fields.push_back(trimmed(line.substr(start, comma - start)));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (fields.size() > 1 && fields.back().empty()) fields.pop_back();
+    return fields;
+}
+
+// A header "Date, USD, JPY, ..." and one row a day, "N/A" where a currency had no rate.
+std::vector<Day> readCsv(std::string_view text, const std::string& file) {
+    std::vector<std::string> codes;
+    std::vector<Day> days;
+    std::istringstream lines{std::string(text)};
+    std::size_t lineNumber = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const Place place{file, ++lineNumber, ""};
+        if (trimmed(line).empty()) continue;
+        const auto fields = csvFields(line);
+        if (codes.empty()) {
+            if (fields.front() != "Date" || fields.size() < 2) place.fail("expected the header \"Date, USD, ...\"");
+            for (auto field = fields.begin() + 1; field != fields.end(); ++field) {
+                auto code = checkedCode(*field, place);
+                if (std::find(codes.begin(), codes.end(), code) != codes.end()) place.fail(code + " named twice");
+                codes.push_back(std::move(code));
+            }
+            continue;
+        }
+        if (fields.size() != codes.size() + 1)
+            place.fail("expected " + std::to_string(codes.size() + 1) + " fields, found " +
+                       std::to_string(fields.size()));
+        Day day{checkedDate(fields.front(), place), {}};
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            if (fields[i + 1] != "N/A") addQuote(day, codes[i], checkedRate(fields[i + 1], place), place);
+        days.push_back(std::move(day));
+    }
+    return days;
+}
+
+// Each currency's rate of its newest day that also has a US dollar rate, in US dollars.
+std::vector<Rate> inDollars(const std::vector<Day>& days, const std::string& file) {
+    struct Newest {
+        std::string date;
+        double perEuro;
+        double dollarsPerEuro;
+    };
+    std::map<std::string, Newest> newest;
+    for (const auto& day : days) {
+        const auto dollar = std::find_if(day.quotes.begin(), day.quotes.end(),
+                                         [](const Quote& quote) { return quote.code == "USD"; });
+        if (dollar == day.quotes.end()) continue;
+        const auto keep = [&](const std::string& code, double perEuro) {
+            const auto [entry, added] = newest.try_emplace(code, Newest{day.date, perEuro, dollar->perEuro});
+            if (!added && entry->second.date < day.date) entry->second = {day.date, perEuro, dollar->perEuro};
+        };
+        keep("EUR", 1.0);
+        for (const auto& quote : day.quotes) keep(quote.code, quote.perEuro);
+    }
+    if (newest.empty()) failFile(file, "no day has a US dollar rate, so no rate can be put in US dollars");
+    std::vector<Rate> rates;
+    for (const auto& [code, rate] : newest) {
+        const double usdValue = rate.dollarsPerEuro / rate.perEuro;
+        if (!std::isfinite(usdValue) || usdValue <= 0.0) failFile(file, "the rate of " + code + " is out of range");
+        rates.push_back({code, usdValue, rate.date, "ECB euro reference rate, " + file});
+    }
+    return rates;
+}
+
+}  // namespace
+
+std::vector<Rate> parseReferenceRates(std::string_view text, const std::string& name) {
+    if (text.size() > kMaxReferenceFileBytes)
+        failFile(name, std::to_string(text.size()) + " bytes, more than a reference file may have");
+    std::string_view content = text;
+    if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
+    const auto start = content.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) failFile(name, "the file is empty");
+    if (content[start] == '<') return inDollars(readXml(content, name), name);
+    if (content.substr(start).starts_with("Date")) return inDollars(readCsv(content, name), name);
+    Place{name, lineAt(content, static_cast<std::ptrdiff_t>(start)), ""}.fail(
+        "neither the XML nor a CSV form of the euro reference rates");
+}
+
+std::vector<Rate> loadReferenceRates(const std::filesystem::path& file) {
+    const auto name = file.string();
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error) failFile(name, "cannot be read: " + error.message());
+    if (size > kMaxReferenceFileBytes)
+        failFile(name, std::to_string(size) + " bytes, more than a reference file may have");
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    if (!(in && text << in.rdbuf()) && size > 0) failFile(name, "cannot be read");
+    return parseReferenceRates(text.str(), name);
+}
+
+RateTable withReferenceRates(const RateTable& table, const std::vector<Rate>& reference) {
+    const auto fixed = [](std::string_view code) {
+        return std::any_of(kFixedRatios.begin(), kFixedRatios.end(), [&](const auto& f) { return f.code == code; });
+    };
+    RateTable merged = table;
+    std::set<std::string, std::less<>> replaced;
+    for (const auto& rate : reference) {
+        if (fixed(rate.code)) continue;  // follows its anchor below, whatever the file says
+        const Rate* own = merged.find(rate.code);
+        if (own && own->date > rate.date) continue;
+        merged.put(rate);
+        replaced.insert(rate.code);
+    }
+    for (const auto& [code, anchor, unitsPerAnchor] : kFixedRatios) {
+        if (!replaced.contains(anchor) || !table.find(code)) continue;
+        const Rate& anchorRate = *merged.find(anchor);
+        char ratio[32];
+        const auto end = std::to_chars(ratio, ratio + sizeof ratio, unitsPerAnchor).ptr;
+        merged.put({std::string(code), anchorRate.usdValue / unitsPerAnchor, anchorRate.date,
+                    "fixed at " + std::string(ratio, end) + " per " + std::string(anchor) + ": " + anchorRate.source});
+    }
+    return merged;
+}
+
+}  // namespace kavrel::rates
