@@ -11,9 +11,9 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "core/run_time_error.h"
 
@@ -81,30 +81,39 @@ std::size_t lineAt(std::string_view text, std::ptrdiff_t offset) {
     return 1 + static_cast<std::size_t>(std::count(text.begin(), end, '\n'));
 }
 
+// The value of 1 to `width` decimal digits, or -1 when the text is not that.
+int digitsValue(std::string_view text, std::size_t width) {
+    int value = -1;
+    if (text.empty() || text.size() > width ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return value;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 // "2024-01-05", or "05 January 2024" as the daily CSV file writes it.
 std::string checkedDate(std::string_view text, const Place& place) {
-    static const std::regex kIso(R"(^(\d{4})-(\d{2})-(\d{2})$)");
-    static const std::regex kWords(R"(^(\d{1,2}) ([A-Z][a-z]+) (\d{4})$)");
     static constexpr std::array<std::string_view, 12> kMonths{"January", "February", "March",     "April",
                                                               "May",     "June",     "July",      "August",
                                                               "September", "October", "November", "December"};
-    const std::string date(text);
-    std::smatch parts;
-    int year = 0, month = 0, day = 0;
-    if (std::regex_match(date, parts, kIso)) {
-        year = std::stoi(parts[1]);
-        month = std::stoi(parts[2]);
-        day = std::stoi(parts[3]);
-    } else if (std::regex_match(date, parts, kWords)) {
-        year = std::stoi(parts[3]);
-        day = std::stoi(parts[1]);
-        month = static_cast<int>(std::find(kMonths.begin(), kMonths.end(), parts.str(2)) - kMonths.begin()) + 1;
+    int year = -1, month = -1, day = -1;
+    const auto firstBlank = text.find(' '), lastBlank = text.rfind(' ');
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        year = digitsValue(text.substr(0, 4), 4);
+        month = digitsValue(text.substr(5, 2), 2);
+        day = digitsValue(text.substr(8, 2), 2);
+    } else if (firstBlank != std::string_view::npos && lastBlank == text.size() - 5) {
+        day = digitsValue(text.substr(0, firstBlank), 2);
+        const auto name = text.substr(firstBlank + 1, lastBlank - firstBlank - 1);
+        month = static_cast<int>(std::find(kMonths.begin(), kMonths.end(), name) - kMonths.begin()) + 1;
+        year = digitsValue(text.substr(lastBlank + 1), 4);
     }
     const std::chrono::year_month_day calendarDay{std::chrono::year{year},
                                                   std::chrono::month{static_cast<unsigned>(month)},
                                                   std::chrono::day{static_cast<unsigned>(day)}};
-    if (!calendarDay.ok()) place.fail("\"" + date + "\" is not a date (YYYY-MM-DD or DD Month YYYY)");
-    char iso[16];
+    if (year < 0 || !calendarDay.ok())
+        place.fail("\"" + std::string(text) + "\" is not a date (YYYY-MM-DD or DD Month YYYY)");
+    char iso[40];  // room for any three ints, though a valid date needs 11
     std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", year, month, day);
     return iso;
 }
@@ -123,6 +132,7 @@ double checkedRate(std::string_view text, const Place& place) {
     return value;
 }
 
+// For XML; a CSV row cannot repeat a code once its header is checked.
 void addQuote(Day& day, std::string code, double perEuro, const Place& place) {
     if (std::any_of(day.quotes.begin(), day.quotes.end(), [&](const Quote& quote) { return quote.code == code; }))
         place.fail("currency " + code + " appears twice on " + day.date);
@@ -137,13 +147,52 @@ std::string described(const pugi::xml_node& node) {
     return text + ">";
 }
 
+// Each currency's rate of its newest day that has a US dollar rate too.
+class NewestRates {
+public:
+    void add(const Day& day) {
+        const auto dollar = std::find_if(day.quotes.begin(), day.quotes.end(),
+                                         [](const Quote& quote) { return quote.code == "USD"; });
+        if (dollar == day.quotes.end()) return;
+        keep("EUR", {day.date, 1.0, dollar->perEuro});
+        for (const auto& quote : day.quotes) keep(quote.code, {day.date, quote.perEuro, dollar->perEuro});
+    }
+
+    // The rates in US dollars, the file named as their source.
+    std::vector<Rate> inDollars(const std::string& file) const {
+        if (newest_.empty()) failFile(file, "no day has a US dollar rate, so no rate can be put in US dollars");
+        std::vector<Rate> rates;
+        for (const auto& [code, rate] : newest_) {
+            const double usdValue = rate.dollarsPerEuro / rate.perEuro;
+            if (!std::isfinite(usdValue) || usdValue <= 0.0) failFile(file, "the rate of " + code + " is out of range");
+            rates.push_back({code, usdValue, rate.date, "ECB euro reference rate, " + file});
+        }
+        return rates;
+    }
+
+private:
+    struct Newest {
+        std::string date;
+        double perEuro;
+        double dollarsPerEuro;
+    };
+
+    void keep(const std::string& code, Newest candidate) {
+        const auto [entry, added] = newest_.try_emplace(code, candidate);
+        if (!added && entry->second.date < candidate.date) entry->second = std::move(candidate);
+    }
+
+    std::map<std::string, Newest> newest_;
+};
+
 // Every <Cube time="..."> holding <Cube currency="..." rate="..."/> elements.
-std::vector<Day> readXml(std::string_view text, const std::string& file) {
+void readXml(std::string_view text, const std::string& file, NewestRates& newest) {
     pugi::xml_document document;
     const auto parsed = document.load_buffer(text.data(), text.size());
     if (!parsed) Place{file, lineAt(text, parsed.offset), ""}.fail(std::string("not XML: ") + parsed.description());
-    std::vector<Day> days;
-    for (const auto& found : document.select_nodes("//Cube[@time]")) {
+    const auto cubes = document.select_nodes("//Cube[@time]");
+    if (cubes.empty()) failFile(file, "no <Cube time=\"...\"> element: not a euro reference rate file");
+    for (const auto& found : cubes) {
         const auto cube = found.node();
         const Place dayPlace{file, lineAt(text, cube.offset_debug()), described(cube)};
         Day day{checkedDate(cube.attribute("time").value(), dayPlace), {}};
@@ -152,10 +201,8 @@ std::vector<Day> readXml(std::string_view text, const std::string& file) {
             addQuote(day, checkedCode(quote.attribute("currency").value(), place),
                      checkedRate(quote.attribute("rate").value(), place), place);
         }
-        days.push_back(std::move(day));
+        newest.add(day);
     }
-    if (days.empty()) failFile(file, "no <Cube time=\"...\"> element: not a euro reference rate file");
-    return days;
 }
 
 // The fields of a line, without blanks around them or the empty one after a trailing comma.
@@ -172,12 +219,14 @@ std::vector<std::string_view> csvFields(std::string_view line) {
 }
 
 // A header "Date, USD, JPY, ..." and one row a day, "N/A" where a currency had no rate.
-std::vector<Day> readCsv(std::string_view text, const std::string& file) {
+void readCsv(std::string_view text, const std::string& file, NewestRates& newest) {
     std::vector<std::string> codes;
-    std::vector<Day> days;
-    std::istringstream lines{std::string(text)};
+    Day day;  // one for every row, so that its storage is reused
     std::size_t lineNumber = 0;
-    for (std::string line; std::getline(lines, line);) {
+    for (std::size_t start = 0; start < text.size();) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        const auto line = text.substr(start, end - start);
+        start = end + 1;
         const Place place{file, ++lineNumber, ""};
         if (trimmed(line).empty()) continue;
         const auto fields = csvFields(line);
@@ -193,41 +242,12 @@ std::vector<Day> readCsv(std::string_view text, const std::string& file) {
         if (fields.size() != codes.size() + 1)
             place.fail("expected " + std::to_string(codes.size() + 1) + " fields, found " +
                        std::to_string(fields.size()));
-        Day day{checkedDate(fields.front(), place), {}};
+        day.date = checkedDate(fields.front(), place);
+        day.quotes.clear();
         for (std::size_t i = 0; i < codes.size(); ++i)
-            if (fields[i + 1] != "N/A") addQuote(day, codes[i], checkedRate(fields[i + 1], place), place);
-        days.push_back(std::move(day));
+            if (fields[i + 1] != "N/A") day.quotes.push_back({codes[i], checkedRate(fields[i + 1], place)});
+        newest.add(day);
     }
-    return days;
-}
-
-// Each currency's rate of its newest day that also has a US dollar rate, in US dollars.
-std::vector<Rate> inDollars(const std::vector<Day>& days, const std::string& file) {
-    struct Newest {
-        std::string date;
-        double perEuro;
-        double dollarsPerEuro;
-    };
-    std::map<std::string, Newest> newest;
-    for (const auto& day : days) {
-        const auto dollar = std::find_if(day.quotes.begin(), day.quotes.end(),
-                                         [](const Quote& quote) { return quote.code == "USD"; });
-        if (dollar == day.quotes.end()) continue;
-        const auto keep = [&](const std::string& code, double perEuro) {
-            const auto [entry, added] = newest.try_emplace(code, Newest{day.date, perEuro, dollar->perEuro});
-            if (!added && entry->second.date < day.date) entry->second = {day.date, perEuro, dollar->perEuro};
-        };
-        keep("EUR", 1.0);
-        for (const auto& quote : day.quotes) keep(quote.code, quote.perEuro);
-    }
-    if (newest.empty()) failFile(file, "no day has a US dollar rate, so no rate can be put in US dollars");
-    std::vector<Rate> rates;
-    for (const auto& [code, rate] : newest) {
-        const double usdValue = rate.dollarsPerEuro / rate.perEuro;
-        if (!std::isfinite(usdValue) || usdValue <= 0.0) failFile(file, "the rate of " + code + " is out of range");
-        rates.push_back({code, usdValue, rate.date, "ECB euro reference rate, " + file});
-    }
-    return rates;
 }
 
 }  // namespace
@@ -239,10 +259,16 @@ std::vector<Rate> parseReferenceRates(std::string_view text, const std::string& 
     if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
     const auto start = content.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos) failFile(name, "the file is empty");
-    if (content[start] == '<') return inDollars(readXml(content, name), name);
-    if (content.substr(start).starts_with("Date")) return inDollars(readCsv(content, name), name);
-    Place{name, lineAt(content, static_cast<std::ptrdiff_t>(start)), ""}.fail(
-        "neither the XML nor a CSV form of the euro reference rates");
+    NewestRates newest;
+    if (content[start] == '<') {
+        readXml(content, name, newest);
+    } else if (content.substr(start).starts_with("Date")) {
+        readCsv(content, name, newest);
+    } else {
+        Place{name, lineAt(content, static_cast<std::ptrdiff_t>(start)), ""}.fail(
+            "neither the XML nor a CSV form of the euro reference rates");
+    }
+    return newest.inDollars(name);
 }
 
 std::vector<Rate> loadReferenceRates(const std::filesystem::path& file) {
