@@ -10,9 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <set>
-#include <sstream>
 #include <utility>
 
 #include "core/run_time_error.h"
@@ -278,10 +276,10 @@ std::vector<Rate> loadReferenceRates(const std::filesystem::path& file) {
     if (error) failFile(name, "cannot be read: " + error.message());
     if (size > kMaxReferenceFileBytes)
         failFile(name, std::to_string(size) + " bytes, more than a reference file may have");
+    std::string text(size, '\0');
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    if (!(in && text << in.rdbuf()) && size > 0) failFile(name, "cannot be read");
-    return parseReferenceRates(text.str(), name);
+    if (!in.read(text.data(), static_cast<std::streamsize>(size))) failFile(name, "cannot be read");
+    return parseReferenceRates(text, name);
 }
 
 RateTable withReferenceRates(const RateTable& table, const std::vector<Rate>& reference) {

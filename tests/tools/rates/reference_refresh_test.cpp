@@ -8,7 +8,6 @@
 
 #include "core/run_time_error.h"
 #include "options.h"
-#include "rate_server.h"
 #include "reference_rates.h"
 #include "retrieval/parsetex.h"
 #include "test_support.h"
@@ -54,39 +53,29 @@ private:
     int port_ = listening_->port();
 };
 
-// The service under test, refreshed from a source at the interval the command line sets.
-struct Service {
-    explicit Service(const std::string& url)
-        : server(kBase, [](const std::string&) {}),
-          port(server.bind(kLoopback, 0)),
-          thread([this] { server.run(); }),
-          refresher(kBase, {url, "", parseOptions({"--refresh", "100ms"}).refreshInterval},
-                    [this](RateTable table) { server.publish(std::move(table)); }, log.sink()) {}
-    ~Service() { server.stop(); }
+// The service's rate and date for 100 EUR in GBP.
+std::pair<std::u16string, std::string> euroInPounds(const RunningServer& running) {
+    const auto result = running.client().Get("/currency/convert?amt=100&from=EUR&to=GBP&submit=Convert");
+    if (!result) return {};
+    const auto date = result->body.find("rates of ");
+    return {parsetex(std::u16string(result->body.begin(), result->body.end())), result->body.substr(date + 9, 10)};
+}
 
-    // The rate and the date of 100 EUR in GBP.
-    std::pair<std::u16string, std::string> euroInPounds() const {
-        httplib::Client client(kLoopback, port);
-        const auto result = client.Get("/currency/convert?amt=100&from=EUR&to=GBP&submit=Convert");
-        if (!result) return {};
-        const auto date = result->body.find("rates of ");
-        return {parsetex(std::u16string(result->body.begin(), result->body.end())), result->body.substr(date + 9, 10)};
-    }
-
-    LogLines log;
-    RateServer server;
-    int port;
-    std::jthread thread;
-    ReferenceRefresher refresher;  // last: stopped before the server it publishes to
-};
+// Refreshes the running service from the source at the interval the command line sets.
+ReferenceRefresher refresherOf(RunningServer& running, const Source& source, LogLines& log) {
+    return ReferenceRefresher(kBase, {source.url(), "", parseOptions({"--refresh=100ms"}).refreshInterval},
+                              [&running](RateTable table) { running.server().publish(std::move(table)); }, log.sink());
+}
 
 TEST(ReferenceRefresher, KeepsTheRatesItHasWhenARefreshFails) {
     Source source;
     source.answer({{200, dailyFile("2024-01-05", 1.25, 0.8)}});
-    Service service(source.url());
-    ASSERT_TRUE(service.log.waitFor(1, "reference rates"));
+    RunningServer running(kBase);
+    LogLines log;
+    const auto refresher = refresherOf(running, source, log);
+    ASSERT_TRUE(log.waitFor(1, "reference rates"));
     const std::pair<std::u16string, std::string> fresh{u"0.8~80.00", "2024-01-05"};
-    ASSERT_EQ(service.euroInPounds(), fresh);
+    ASSERT_EQ(euroInPounds(running), fresh);
 
     const std::pair<std::pair<int, std::string>, const char*> failures[] = {
         {{404, "gone"}, "HTTP status 404"},
@@ -96,30 +85,31 @@ TEST(ReferenceRefresher, KeepsTheRatesItHasWhenARefreshFails) {
     };
     for (const auto& [answer, logged] : failures) {
         source.answer({answer});
-        EXPECT_TRUE(service.log.waitFor(1, logged)) << logged;
-        EXPECT_EQ(service.euroInPounds(), fresh) << logged;
+        EXPECT_TRUE(log.waitFor(1, logged)) << logged;
+        EXPECT_EQ(euroInPounds(running), fresh) << logged;
     }
     source.stop();
-    EXPECT_TRUE(service.log.waitFor(1, "refresh failed, the rates in service stay: " + source.url() +
-                                           ": could not connect"));
-    EXPECT_EQ(service.euroInPounds(), fresh);
+    EXPECT_TRUE(log.waitFor(1, "refresh failed, the rates in service stay: " + source.url() + ": could not connect"));
+    EXPECT_EQ(euroInPounds(running), fresh);
 }
 
 TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
     Source source;
     source.answer({{200, dailyFile("2024-01-04", 1.25, 0.8)}, {200, dailyFile("2024-01-05", 1.5, 0.9)}}, true);
-    Service service(source.url());
+    RunningServer running(kBase);
+    LogLines log;
+    const auto refresher = refresherOf(running, source, log);
     const std::pair<std::u16string, std::string> tables[] = {{u"0.8~80.00", "2024-01-04"},
                                                              {u"0.9~90.00", "2024-01-05"}};
     constexpr std::size_t kSwaps = 8;
-    ASSERT_TRUE(service.log.waitFor(1, "reference rates"));
+    ASSERT_TRUE(log.waitFor(1, "reference rates"));
     std::atomic<int> answers{0}, whole{0}, ofFirst{0};
     {
         std::vector<std::jthread> clients;
         for (int i = 0; i < 4; ++i) {
             clients.emplace_back([&] {
-                while (service.log.holding("reference rates") < kSwaps && answers < 20000) {
-                    const auto answer = service.euroInPounds();
+                while (log.holding("reference rates") < kSwaps && answers < 20000) {
+                    const auto answer = euroInPounds(running);
                     ++answers;
                     whole += answer == tables[0] || answer == tables[1];
                     ofFirst += answer == tables[0];
@@ -127,7 +117,7 @@ TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
             });
         }
     }
-    EXPECT_GE(service.log.holding("reference rates"), kSwaps);
+    EXPECT_GE(log.holding("reference rates"), kSwaps);
     EXPECT_EQ(whole, answers);  // never the rate of one table with the date of the other
     EXPECT_GT(ofFirst, 0);
     EXPECT_LT(ofFirst, answers);

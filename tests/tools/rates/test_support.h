@@ -1,6 +1,6 @@
 #pragma once
-// What the service's tests share: a directory for files they write, a log that
-// can be waited on, and httplib servers on free loopback ports.
+// What the service's tests share: servers on free loopback ports, a directory
+// for the files they write, and a log that can be waited on.
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,15 +10,36 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <httplib.h>
 
+#include "rate_server.h"
+
 namespace kavrel::rates {
 
 inline constexpr const char* kLoopback = "127.0.0.1";
+
+// A rate server on a free loopback port, serving on its own thread until destroyed.
+class RunningServer {
+public:
+    explicit RunningServer(std::optional<RateTable> table, RateServer::LogSink log = [](const std::string&) {})
+        : server_(std::move(log)), port_(server_.bind(kLoopback, 0)), thread_([this] { server_.run(); }) {
+        if (table) server_.publish(std::move(*table));
+    }
+    ~RunningServer() { server_.stop(); }
+
+    RateServer& server() { return server_; }
+    httplib::Client client() const { return httplib::Client(kLoopback, port_); }
+
+private:
+    RateServer server_;
+    int port_;
+    std::jthread thread_;  // last: joined before the server it runs is destroyed
+};
 
 // A directory of this test process's own, removed with everything in it.
 class TempDir {
@@ -64,11 +85,6 @@ public:
     std::size_t holding(const std::string& part) {
         std::lock_guard lock(mutex_);
         return holdingLocked(part);
-    }
-
-    std::vector<std::string> lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
     }
 
 private:
