@@ -23,6 +23,8 @@ template <class Pointer>
 class SystemFunction {
 public:
     SystemFunction(const char* library, const char* name) : library_(library), name_(name) {}
+    // Bound already: a stand-in through which a test watches the calls.
+    explicit SystemFunction(Pointer bound) : library_(""), name_(""), function_(bound) {}
 
     template <class... Args>
     auto operator()(Args&&... args) {

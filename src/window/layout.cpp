@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <string>
-
-#include "core/run_time_error.h"
 
 #ifndef KAVREL_MAKER_SITE
 #error "KAVREL_MAKER_SITE must name the maker's web site"
@@ -37,72 +34,69 @@ constexpr auto kTransparent = BackStyle::Transparent;
 constexpr Window kForm{u"Kavrel", {2910, 1650, 7140, 3480}, kWhite, kDefaultFont};
 
 // Front to back.
-const std::array<Control, 24> kControls{{
-    {.name = "Check1", .kind = Kind::CheckBox, .twips = {5910, 2385, 225, 255}, .text = u"Check1",
+constexpr std::array<Control, kControlCount> kControls{{
+    {.id = ControlId::Check1, .name = "Check1", .kind = Kind::CheckBox, .twips = {5910, 2385, 225, 255}, .text = u"Check1",
      .font = kCheckFont, .fore = kLilac, .back = kWindow, .tabIndex = 12, .settings = setting::Flat},
-    {.name = "Timer1", .kind = Kind::Timer, .intervalMilliseconds = 60000},
-    {.name = "txtAm", .kind = Kind::TextBox, .twips = {1305, 1485, 2220, 285}, .text = u"1", .fore = kWindowText,
+    {.id = ControlId::Timer1, .name = "Timer1", .kind = Kind::Timer, .intervalMilliseconds = 60000},
+    {.id = ControlId::txtAm, .name = "txtAm", .kind = Kind::TextBox, .twips = {1305, 1485, 2220, 285}, .text = u"1", .fore = kWindowText,
      .back = kPaleBlue, .tabIndex = 4, .settings = setting::Flat},
-    {.name = "Command1", .kind = Kind::PushButton, .twips = {4065, 1485, 2085, 300}, .text = u"&Convert",
+    {.id = ControlId::Command1, .name = "Command1", .kind = Kind::PushButton, .twips = {4065, 1485, 2085, 300}, .text = u"&Convert",
      .fore = kButtonText, .back = kPaleBlue, .tabIndex = 3, .settings = setting::Graphical},
-    {.name = "optCountry2", .kind = Kind::DropDownList, .twips = {4110, 930, 2040, 315}, .fore = kWindowText,
+    {.id = ControlId::optCountry2, .name = "optCountry2", .kind = Kind::DropDownList, .twips = {4110, 930, 2040, 315}, .fore = kWindowText,
      .back = kPaleBlue, .tabIndex = 1, .settings = setting::Flat},
-    {.name = "optCountry1", .kind = Kind::DropDownBox, .twips = {1290, 930, 2235, 315}, .text = u"optCountry1",
+    {.id = ControlId::optCountry1, .name = "optCountry1", .kind = Kind::DropDownBox, .twips = {1290, 930, 2235, 315}, .text = u"optCountry1",
      .fore = kWindowText, .back = kPaleBlue, .tabIndex = 0, .settings = setting::Flat},
-    {.name = "Label10", .kind = Kind::Label, .twips = {1140, 2820, 5085, 285},
+    {.id = ControlId::Label10, .name = "Label10", .kind = Kind::Label, .twips = {1140, 2820, 5085, 285},
      .text = u"By The Kavrel authors - " KAVREL_MAKER_SITE, .fore = kButtonText, .backStyle = kTransparent,
      .tabIndex = 15},
-    {.name = "Image2", .kind = Kind::Image, .twips = {6540, 2760, 375, 375}, .settings = setting::Stretch,
+    {.id = ControlId::Image2, .name = "Image2", .kind = Kind::Image, .twips = {6540, 2760, 375, 375}, .settings = setting::Stretch,
      .hint = u"Visit Delvelopers Website", .picture = Picture::Logo},
-    {.name = "Label9", .kind = Kind::Label, .twips = {1845, 105, 3690, 285}, .text = u"Kavrel", .font = kTitleFont,
+    {.id = ControlId::Label9, .name = "Label9", .kind = Kind::Label, .twips = {1845, 105, 3690, 285}, .text = u"Kavrel", .font = kTitleFont,
      .fore = kButtonText, .backStyle = kTransparent, .tabIndex = 14},
-    {.name = "Label2", .kind = Kind::Label, .twips = {3015, 2385, 2790, 240},
+    {.id = ControlId::Label2, .name = "Label2", .kind = Kind::Label, .twips = {3015, 2385, 2790, 240},
      .text = u"Auto Retrieve every 1 minute", .font = kHeadingFont, .fore = kCaptionBlue,
      .backStyle = kTransparent, .tabIndex = 11},
-    {.name = "Label8", .kind = Kind::Label, .twips = {450, 1470, 720, 285}, .text = u"Amount", .font = kCaptionFont,
+    {.id = ControlId::Label8, .name = "Label8", .kind = Kind::Label, .twips = {450, 1470, 720, 285}, .text = u"Amount", .font = kCaptionFont,
      .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 10},
-    {.name = "Label7", .kind = Kind::Label, .twips = {3675, 930, 360, 285}, .text = u"To", .font = kCaptionFont,
+    {.id = ControlId::Label7, .name = "Label7", .kind = Kind::Label, .twips = {3675, 930, 360, 285}, .text = u"To", .font = kCaptionFont,
      .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 9},
-    {.name = "Label6", .kind = Kind::Label, .twips = {420, 930, 615, 285}, .text = u"From", .font = kCaptionFont,
+    {.id = ControlId::Label6, .name = "Label6", .kind = Kind::Label, .twips = {420, 930, 615, 285}, .text = u"From", .font = kCaptionFont,
      .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 8},
-    {.name = "Label5", .kind = Kind::Label, .twips = {210, 615, 1710, 285}, .text = u"Select Currency",
+    {.id = ControlId::Label5, .name = "Label5", .kind = Kind::Label, .twips = {210, 615, 1710, 285}, .text = u"Select Currency",
      .font = kHeadingFont, .fore = kCaptionBlue, .backStyle = kTransparent, .tabIndex = 7},
-    {.name = "Shape5", .kind = Kind::Rectangle, .twips = {0, 480, 7155, 60}, .fore = kLilac, .back = kLilac,
+    {.id = ControlId::Shape5, .name = "Shape5", .kind = Kind::Rectangle, .twips = {0, 480, 7155, 60}, .fore = kLilac, .back = kLilac,
      .backStyle = kTransparent},
-    {.name = "Shape4", .kind = Kind::Rectangle, .twips = {15, 3420, 7140, 60}, .fore = kLilac, .back = kLilac,
+    {.id = ControlId::Shape4, .name = "Shape4", .kind = Kind::Rectangle, .twips = {15, 3420, 7140, 60}, .fore = kLilac, .back = kLilac,
      .backStyle = kTransparent},
-    {.name = "Shape3", .kind = Kind::Rectangle, .twips = {7080, 495, 60, 6570}, .fore = kLilac,
+    {.id = ControlId::Shape3, .name = "Shape3", .kind = Kind::Rectangle, .twips = {7080, 495, 60, 6570}, .fore = kLilac,
      .backStyle = kTransparent},
-    {.name = "Shape2", .kind = Kind::Rectangle, .twips = {0, 480, 60, 6600}, .fore = kLilac,
+    {.id = ControlId::Shape2, .name = "Shape2", .kind = Kind::Rectangle, .twips = {0, 480, 60, 6600}, .fore = kLilac,
      .backStyle = kTransparent},
-    {.name = "Label4", .kind = Kind::Label, .twips = {6750, 135, 240, 240}, .back = kLilac, .tabIndex = 6},
-    {.name = "Image1", .kind = Kind::Image, .twips = {0, 0, 465, 480}, .settings = setting::Stretch,
+    {.id = ControlId::Label4, .name = "Label4", .kind = Kind::Label, .twips = {6750, 135, 240, 240}, .back = kLilac, .tabIndex = 6},
+    {.id = ControlId::Image1, .name = "Image1", .kind = Kind::Image, .twips = {0, 0, 465, 480}, .settings = setting::Stretch,
      .picture = Picture::WindowIcon},
-    {.name = "lblC", .kind = Kind::Label, .twips = {75, 3180, 6990, 210}, .font = kStatusFont,
+    {.id = ControlId::lblC, .name = "lblC", .kind = Kind::Label, .twips = {75, 3180, 6990, 210}, .font = kStatusFont,
      .fore = rgb(0, 0, 255), .backStyle = kTransparent, .tabIndex = 5, .settings = setting::Flat},
-    {.name = "Label1", .kind = Kind::Label, .twips = {1320, 1980, 4830, 300}, .font = kResultFont, .fore = kWhite,
+    {.id = ControlId::Label1, .name = "Label1", .kind = Kind::Label, .twips = {1320, 1980, 4830, 300}, .font = kResultFont, .fore = kWhite,
      .back = kCaptionBlue, .tabIndex = 2, .settings = setting::Flat, .alignment = Alignment::Centre},
-    {.name = "Label3", .kind = Kind::Label, .twips = {480, 30, 6570, 465}, .backStyle = kTransparent,
+    {.id = ControlId::Label3, .name = "Label3", .kind = Kind::Label, .twips = {480, 30, 6570, 465}, .backStyle = kTransparent,
      .tabIndex = 13},
     // The title band: filled, without an outline, so that it meets the frame cleanly.
-    {.name = "Shape1", .kind = Kind::Rectangle, .twips = {495, 0, 6690, 495}, .back = kPaleBlue},
+    {.id = ControlId::Shape1, .name = "Shape1", .kind = Kind::Rectangle, .twips = {495, 0, 6690, 495}, .back = kPaleBlue},
 }};
+
+constexpr bool RowsFollowTheIds() {
+    for (std::size_t i = 0; i < kControls.size(); ++i)
+        if (IndexOf(kControls[i].id) != i) return false;
+    return true;
+}
+static_assert(RowsFollowTheIds(), "the layout table lists the controls in the order of ControlId");
 
 }  // namespace
 
 const Window& FormWindow() { return kForm; }
 
 std::span<const Control> FormControls() { return kControls; }
-
-std::size_t FormControlIndex(std::string_view name) {
-    const auto found = std::find_if(kControls.begin(), kControls.end(),
-                                    [name](const Control& control) { return control.name == name; });
-    if (found == kControls.end())
-        throw RunTimeError(ErrorKind::InvalidArgument, "no control named " + std::string(name));
-    return static_cast<std::size_t>(found - kControls.begin());
-}
-
-const Control& FormControl(std::string_view name) { return kControls[FormControlIndex(name)]; }
 
 bool TakesFocus(Kind kind) {
     switch (kind) {

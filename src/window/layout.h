@@ -77,8 +77,40 @@ inline constexpr unsigned Stretch = 1u << 2;    // the picture fills the image's
 
 inline constexpr int kNoTabIndex = -1;
 
+// The window's controls, front to back, in the order of the layout table.
+enum class ControlId {
+    Check1,       // the auto-retrieve check box (its text is Label2)
+    Timer1,       // the one-minute auto-retrieve timer, never shown
+    txtAm,        // the amount box
+    Command1,     // the Convert button
+    optCountry2,  // the To currency (selection only)
+    optCountry1,  // the From currency (editable text field)
+    Label10,      // the credit line
+    Image2,       // the logo: a click opens the maker's web site
+    Label9,       // the banner title; dragging it moves the window
+    Label2,       // "Auto Retrieve every 1 minute", beside Check1
+    Label8,       // "Amount", beside txtAm
+    Label7,       // "To", beside optCountry2
+    Label6,       // "From", beside optCountry1
+    Label5,       // the "Select Currency" heading
+    Shape5,       // the lilac line under the title band
+    Shape4,       // the bottom frame line
+    Shape3,       // the right frame line
+    Shape2,       // the left frame line
+    Label4,       // the close square: a click ends the program
+    Image1,       // the window's icon in the top-left corner
+    lblC,         // the status line ("Retrieving Rates...")
+    Label1,       // the result line
+    Label3,       // the transparent strip over the title band; dragging it moves the window
+    Shape1,       // the title band
+};
+inline constexpr std::size_t kControlCount = 24;
+
+constexpr std::size_t IndexOf(ControlId id) { return static_cast<std::size_t>(id); }
+
 struct Control {
-    std::string_view name;
+    ControlId id = ControlId::Check1;
+    std::string_view name;  // the designer's name
     Kind kind = Kind::Label;
     Twips twips{};
     std::u16string_view text{};
@@ -106,9 +138,6 @@ const Window& FormWindow();
 // All controls, front to back: a control lies in front of every control after it.
 std::span<const Control> FormControls();
 
-// The row named `name`; an unknown name is an invalid argument.
-const Control& FormControl(std::string_view name);
-std::size_t FormControlIndex(std::string_view name);
 
 // Whether a control of this kind is a window that can take the keyboard focus.
 bool TakesFocus(Kind kind);

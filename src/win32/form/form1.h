@@ -2,14 +2,14 @@
 // Form1: the program's one window. It owns its controls, made from the layout
 // table, their event handlers and the conversion flow with its two fields
 // (AutoRetrieve and LastResult), and implements the flow's view operations on
-// the controls.
+// the controls. Its code lies in four files by job: form1.cpp (the window
+// itself), control_factory.cpp, owner_draw.cpp and chrome.cpp.
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "win32/form/gdi_cache.h"
@@ -22,26 +22,38 @@
 
 namespace kavrel::win32 {
 
+using layout::ControlId;
+
 // How Label4 ends the program: at once, with no further handler running.
 using EndProgram = std::function<void()>;
 
-// Control k of the layout table has the identifier kFirstControlId + k (the
-// timer uses its own as timer identifier).
+using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using SetTimerFunction = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
+
+// The system calls the window makes that leave no trace to read back: the
+// shell's open call (bound by name at its first call) and the timer's start.
+// Tests watch them through stand-ins.
+struct SystemCalls {
+    SystemFunction<ShellExecuteFunction> shellExecuteA{"shell32.dll", "ShellExecuteA"};
+    SetTimerFunction setTimer = ::SetTimer;
+};
+
+// Control k of the layout table has the window identifier kFirstControlId + k
+// (the timer uses its own as timer identifier).
 inline constexpr int kFirstControlId = 1000;
 
 class Form1 final : public ConversionView {
 public:
     // Creates the window and its controls at `dpi` dots per inch and runs
     // Form_Load; the window is shown by Show.
-    Form1(HINSTANCE instance, int dpi, PageFetcher getCD, EndProgram endProgram);
+    Form1(HINSTANCE instance, int dpi, PageFetcher getCD, EndProgram endProgram, SystemCalls calls = {});
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
     void Show(int how);
     HWND Handle() const { return window_.get(); }
-    HWND Control(std::string_view name) const;
-    const ConversionFlow& Flow() const { return flow_; }
+    HWND Control(ControlId id) const { return controls_[layout::IndexOf(id)].window; }
 
     // Event handlers.
     void Form_Load();
@@ -49,16 +61,13 @@ public:
     void Check1_Click() { flow_.Check1_Click(); }
     void Timer1_Timer() { flow_.Timer1_Timer(); }
     void txtAm_Change();
-    void Label3_MouseDown(int button, int shift, int x, int y);
-    void Label9_MouseDown(int button, int shift, int x, int y);
+    void Label3_MouseDown(int button);
+    void Label9_MouseDown(int button);
     void Label4_Click();
     void Image2_Click();
 
     // The amount box keeps its digits only, the caret after the last one.
     void onlyNumber(std::u16string text);
-    // Opens a document through the shell; no parameters is the null string.
-    std::int32_t ShellOpen(const std::u16string& document, const std::optional<std::u16string>& parameters,
-                           std::int32_t show);
 
     // ConversionView
     std::u16string FromText() override;
@@ -73,53 +82,55 @@ public:
     int AutoRetrieveBoxValue() override;
 
 private:
-    using MouseDownHandler = void (Form1::*)(int button, int shift, int x, int y);
-    using ClickHandler = void (Form1::*)();
-
+    // form1.cpp: the procedures and the dispatch by control.
     static LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     static LRESULT CALLBACK ItemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    static LRESULT CALLBACK FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                               UINT_PTR id, DWORD_PTR form);
     LRESULT OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam);
-    LRESULT OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LPARAM lparam);
-    LRESULT OnControlColour(UINT message, HDC dc, HWND control);
-    void OnCommand(int id, int notification);
+    LRESULT OnPaint();
+    void OnCommand(int windowId, int notification);
     void OnCheck1Clicked();
-    void OnDrawButton(const DRAWITEMSTRUCT& item);
-    void OnItemButtonDown(const ControlState& item, int button, WPARAM keys, LPARAM point);
-    void OnItemLeftButtonUp(const ControlState& item, LPARAM point);
-
-    void CreateFormWindow();
-    void CreateControls();
-    void CreateControl(ControlState& state, int id);
-    void AddHint(const ControlState& state);
+    void OnActivate(WPARAM state);
+    void OnDestroy(UINT message);
     void FillBox(HWND box);
-    void FitComboHeight(const ControlState& state);
-    void PaintFlatFrame(HWND combo);
-    void DragWindow(int button);
     void RefreshCursor();
     void RestoreFocus();
-    ControlState& State(std::string_view name);
-    const ControlState& State(std::string_view name) const;
     ControlState* StateOf(HWND control);
     ControlState* ItemOf(HWND window);
     Scene CurrentScene();
+
+    // control_factory.cpp
+    void CreateFormWindow();
+    void CreateControls();
+    void CreateControl(ControlState& state, int windowId);
+    void AddHint(const ControlState& state);
+    void FitComboHeight(const ControlState& state);
+
+    // owner_draw.cpp
+    static LRESULT CALLBACK FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                               UINT_PTR id, DWORD_PTR form);
+    LRESULT OnControlColour(UINT message, HDC dc, HWND control);
+    void OnDrawButton(const DRAWITEMSTRUCT& item);
+    void PaintFlatFrame(HWND combo);
+
+    // chrome.cpp: labels and images, press tracking, drag, close and the logo link.
+    LRESULT OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LPARAM lparam);
+    void OnItemButtonDown(const ControlState& item, int button);
+    void OnItemLeftButtonUp(const ControlState& item, LPARAM point);
+    void DragWindow(int button);
+    // Opens a document through the shell with no parameters; its answer is not asked.
+    void ShellOpen(const std::u16string& document, std::int32_t show);
 
     ComApartment com_;
     HINSTANCE instance_;
     int dpi_;
     EndProgram endProgram_;
+    SystemCalls system_;
     GdiCache gdi_;
     IconHandle icon_;
     IconHandle smallIcon_;
     Logo logo_;
     std::vector<ControlState> controls_;
     ConversionFlow flow_;
-
-    SystemFunction<decltype(&::ReleaseCapture)> releaseCapture_{"user32", "ReleaseCapture"};
-    SystemFunction<decltype(&::SendMessageA)> sendMessageA_{"user32", "SendMessageA"};
-    SystemFunction<HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)> shellExecuteA_{"shell32.dll",
-                                                                                                "ShellExecuteA"};
 
     // Declared after what they use, so that the windows go first.
     WindowClass formClass_;
@@ -131,5 +142,8 @@ private:
     HWND pressed_ = nullptr;     // the label or image a left button went down on
     HWND lastFocus_ = nullptr;   // given back when the window is activated again
 };
+
+// The control behind a window identifier, if any.
+std::optional<ControlId> ControlIdOf(WPARAM windowId);
 
 }  // namespace kavrel::win32

@@ -40,17 +40,6 @@ Logo::Logo(HINSTANCE instance, int resource) {
         picture_.reset(static_cast<IPicture*>(picture));
 }
 
-SIZE Logo::PixelSize() const {
-    if (!picture_) return {0, 0};
-    OLE_XSIZE_HIMETRIC width = 0;
-    OLE_YSIZE_HIMETRIC height = 0;
-    picture_->get_Width(&width);
-    picture_->get_Height(&height);
-    // HIMETRIC is 1/100 mm; the picture's own pixels are counted at 96 DPI.
-    constexpr int kHimetricPerInch = 2540;
-    return {MulDiv(width, 96, kHimetricPerInch), MulDiv(height, 96, kHimetricPerInch)};
-}
-
 void Logo::Draw(HDC dc, const RECT& target) const {
     if (!picture_) return;
     OLE_XSIZE_HIMETRIC width = 0;

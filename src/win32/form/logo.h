@@ -16,8 +16,6 @@ public:
     Logo(HINSTANCE instance, int resource);
 
     void Draw(HDC dc, const RECT& target) const;
-    bool Empty() const { return !picture_; }
-    SIZE PixelSize() const;
 
 private:
     ComPointer<IPicture> picture_;

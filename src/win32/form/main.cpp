@@ -2,6 +2,7 @@
 // goes away. No command line, no settings.
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 #include "core/run_time_error.h"
@@ -10,6 +11,8 @@
 #include "win32/form/form1.h"
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
+#include "win32/form/program_end.h"
+#include "win32/form/user_locale.h"
 #include "win32/net/module1.h"
 
 #ifndef KAVREL_RATE_SERVICE
@@ -25,29 +28,30 @@ int ScreenDpi() {
     return screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kUsualDpi;
 }
 
-char16_t UserDecimalSeparator() {
-    wchar_t separator[8] = {};
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1)
-        return static_cast<char16_t>(separator[0]);
-    return u'.';
+int Run(HINSTANCE instance, int show) {
+    kavrel::win32::Module1 network;
+    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE),
+                                               kavrel::win32::UserDecimalSeparator()};
+    kavrel::win32::Form1 form(
+        instance, ScreenDpi(),
+        [&](double amount, const std::u16string& from, const std::u16string& to) {
+            return kavrel::GetCD(amount, from, to, settings, network);
+        },
+        [] { ExitProcess(0); });
+    form.Show(show);
+    return kavrel::win32::RunMessageLoop(form.Handle());
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     try {
-        kavrel::win32::Module1 network;
-        const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE),
-                                                   UserDecimalSeparator()};
-        kavrel::win32::Form1 form(
-            instance, ScreenDpi(),
-            [&](double amount, const std::u16string& from, const std::u16string& to) {
-                return kavrel::GetCD(amount, from, to, settings, network);
-            },
-            [] { ExitProcess(0); });
-        form.Show(show);
-        return kavrel::win32::RunMessageLoop(form.Handle());
-    } catch (const kavrel::RunTimeError&) {
-        return 1;  // the window could not be made: nothing to show and, by design, nothing to say
+        return Run(instance, show);
+    } catch (const kavrel::RunTimeError& error) {
+        // The program's own errors, the type Form_Load traps: here the window
+        // could not be made, and the program ends as on any other fault.
+        kavrel::win32::EndProgramOnFault(error.what());
+    } catch (const std::exception& error) {
+        kavrel::win32::EndProgramOnFault(error.what());  // a programming fault
     }
 }

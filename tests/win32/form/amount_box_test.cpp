@@ -10,7 +10,7 @@ namespace {
 
 class AmountBoxTest : public FormTest {
 protected:
-    HWND Box() const { return Control("txtAm"); }
+    HWND Box() const { return Control(ControlId::txtAm); }
     void Paste(const std::wstring& text) { SetWindowTextW(Box(), text.c_str()); }
     std::pair<DWORD, DWORD> Selection() const {
         DWORD start = 0, end = 0;

@@ -1,6 +1,6 @@
 // What the black-box suite does not try on the title area: the middle button,
 // a close press released elsewhere, the close square met inside a retrieval,
-// the shell's failure and the system's close command.
+// what the logo hands the shell and the system's close command.
 #include <gtest/gtest.h>
 
 #include "form_fixture.h"
@@ -18,15 +18,15 @@ LPARAM ClientPoint(int x, int y) { return MAKELPARAM(x, y); }
 
 TEST_F(FormTest, OnlyALeftClickOnTheCloseSquareEndsTheProgramAndTheShellFailsQuietly) {
     const RECT start = Place(Form());
-    for (const char* label : {"Label3", "Label9"}) {
+    for (const ControlId label : {ControlId::Label3, ControlId::Label9}) {
         SendMessageW(Control(label), WM_MBUTTONDOWN, MK_MBUTTON, ClientPoint(5, 5));
         Pump();
         const RECT now = Place(Form());
-        EXPECT_TRUE(EqualRect(&now, &start)) << label;
-        EXPECT_EQ(GetCapture(), nullptr) << label;
+        EXPECT_TRUE(EqualRect(&now, &start)) << layout::IndexOf(label);
+        EXPECT_EQ(GetCapture(), nullptr) << layout::IndexOf(label);
     }
 
-    const HWND square = Control("Label4");
+    const HWND square = Control(ControlId::Label4);
     SendMessageW(square, WM_LBUTTONDOWN, MK_LBUTTON, ClientPoint(3, 3));
     SendMessageW(square, WM_LBUTTONUP, 0, ClientPoint(40, 3));  // released outside: no click
     EXPECT_EQ(endRequests, 0);
@@ -39,18 +39,22 @@ TEST_F(FormTest, OnlyALeftClickOnTheCloseSquareEndsTheProgramAndTheShellFailsQui
     endProgram = [&] { downloadsAtEnd = downloads; };
     PostMessageW(square, WM_LBUTTONDOWN, MK_LBUTTON, ClientPoint(3, 3));
     PostMessageW(square, WM_LBUTTONUP, 0, ClientPoint(3, 3));
-    SendMessageW(Control("Command1"), BM_CLICK, 0, 0);
+    SendMessageW(Control(ControlId::Command1), BM_CLICK, 0, 0);
     EXPECT_EQ(endRequests, 1);
     EXPECT_EQ(downloadsAtEnd, 0);
 
-    // The shell's answer comes back; its failure shows nothing.
+    // The logo: the maker's site, default verb, no parameters or folder, maximized;
+    // the shell's failure shows nothing.
     const auto before = ThreadWindows().size();
-    const auto missing = form->ShellOpen(u"C:\\no such folder\\no such file.kavrel", std::nullopt, SW_SHOWNORMAL);
-    EXPECT_GE(missing, 0);
-    EXPECT_LE(missing, 32);  // a failure in the shell's own terms
-    const auto withParameters = form->ShellOpen(u"C:\\no such folder\\no such file.kavrel", u"", SW_SHOWNORMAL);
-    EXPECT_LE(withParameters, 32);
+    SendMessageW(Control(ControlId::Image2), WM_LBUTTONDOWN, MK_LBUTTON, ClientPoint(3, 3));
+    SendMessageW(Control(ControlId::Image2), WM_LBUTTONUP, 0, ClientPoint(3, 3));
     Pump();
+    ASSERT_EQ(systemCallLog.shellCalls.size(), 1u);
+    const ShellCall& call = systemCallLog.shellCalls[0];
+    EXPECT_EQ(call.owner, nullptr);
+    EXPECT_TRUE(call.defaultVerb && call.noParameters && call.noDirectory);
+    EXPECT_EQ(call.document, KAVREL_MAKER_SITE);
+    EXPECT_EQ(call.show, SW_SHOWMAXIMIZED);
     EXPECT_EQ(ThreadWindows().size(), before);
 
     // A close command from the system ends the program, without a question.

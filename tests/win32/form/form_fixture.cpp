@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
@@ -19,7 +20,21 @@ std::wstring Text(HWND window) {
     return text;
 }
 
+SystemCallLog systemCallLog;
+
 namespace {
+
+UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
+    systemCallLog.timerIntervals.push_back(milliseconds);
+    return SetTimer(window, id, milliseconds, procedure);
+}
+
+HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR document, LPCSTR parameters,
+                                    LPCSTR directory, INT show) {
+    systemCallLog.shellCalls.push_back(
+        {owner, verb == nullptr, parameters == nullptr, directory == nullptr, document ? document : "", show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(ERROR_FILE_NOT_FOUND));  // a failure, as without a browser
+}
 
 BOOL CALLBACK Collect(HWND window, LPARAM found) {
     reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
@@ -81,6 +96,8 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
 }
 
 void FormTest::Open(int dpi) {
+    systemCallLog = {};
+    SystemCalls calls{SystemFunction<ShellExecuteFunction>(RecordShellExecute), RecordSetTimer};
     form = std::make_unique<Form1>(
         GetModuleHandleW(nullptr), dpi,
         [this](double, const std::u16string&, const std::u16string&) {
@@ -91,7 +108,8 @@ void FormTest::Open(int dpi) {
         [this] {
             ++endRequests;
             if (endProgram) endProgram();
-        });
+        },
+        std::move(calls));
     form->Show(SW_SHOWNORMAL);
     Pump();
 }

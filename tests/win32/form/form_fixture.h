@@ -38,6 +38,20 @@ private:
 
 bool Near(COLORREF a, COLORREF b, int tolerance);
 
+// What the window asked of the system through the stand-ins every FormTest
+// gives it: the timers it started and the shell's open calls (which open nothing).
+struct ShellCall {
+    HWND owner;
+    bool defaultVerb, noParameters, noDirectory;
+    std::string document;
+    int show;
+};
+struct SystemCallLog {
+    std::vector<UINT> timerIntervals;
+    std::vector<ShellCall> shellCalls;
+};
+extern SystemCallLog systemCallLog;
+
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override { Open(96); }
@@ -48,7 +62,7 @@ protected:
     // Runs the messages waiting now, as the window's loop would.
     void Pump();
     HWND Form() const { return form->Handle(); }
-    HWND Control(std::string_view name) const { return form->Control(name); }
+    HWND Control(ControlId id) const { return form->Control(id); }
 
     std::unique_ptr<Form1> form;
     int downloads = 0;

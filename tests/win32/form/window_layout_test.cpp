@@ -11,7 +11,7 @@
 namespace kavrel::win32::testing {
 namespace {
 
-using layout::FormControl;
+const layout::Control& Row(ControlId id) { return layout::FormControls()[layout::IndexOf(id)]; }
 using layout::Kind;
 
 bool IsWindowControl(const layout::Control& control) {
@@ -32,7 +32,7 @@ void ExpectPlacesAt(Form1& form, int dpi) {
     for (const auto& control : layout::FormControls()) {
         if (!IsWindowControl(control)) continue;
         const auto expected = layout::Pixels(control.twips, dpi);
-        EXPECT_EQ(ClientRect(form.Handle(), form.Control(control.name)), expected) << control.name << " at " << dpi;
+        EXPECT_EQ(ClientRect(form.Handle(), form.Control(control.id)), expected) << control.name << " at " << dpi;
     }
 }
 
@@ -40,7 +40,7 @@ void ExpectFontsAt(Form1& form, int dpi) {
     for (const auto& control : layout::FormControls()) {
         if (!IsWindowControl(control) || control.kind == Kind::Image) continue;
         const auto font = control.font.value_or(layout::FormWindow().font);
-        const auto handle = reinterpret_cast<HFONT>(SendMessageW(form.Control(control.name), WM_GETFONT, 0, 0));
+        const auto handle = reinterpret_cast<HFONT>(SendMessageW(form.Control(control.id), WM_GETFONT, 0, 0));
         ASSERT_NE(handle, nullptr) << control.name;
         LOGFONTW request{};
         ASSERT_EQ(GetObjectW(handle, sizeof request, &request), static_cast<int>(sizeof request));
@@ -76,19 +76,19 @@ void ExpectStartingTextsAndKinds(Form1& form) {
         if (!IsWindowControl(control) || control.kind == Kind::Image || control.kind == Kind::DropDownList ||
             control.kind == Kind::DropDownBox)
             continue;
-        EXPECT_EQ(Text(form.Control(control.name)), std::wstring(control.text.begin(), control.text.end()))
+        EXPECT_EQ(Text(form.Control(control.id)), std::wstring(control.text.begin(), control.text.end()))
             << control.name;
     }
 
-    const auto box1 = static_cast<DWORD>(GetWindowLongW(form.Control("optCountry1"), GWL_STYLE));
-    const auto box2 = static_cast<DWORD>(GetWindowLongW(form.Control("optCountry2"), GWL_STYLE));
+    const auto box1 = static_cast<DWORD>(GetWindowLongW(form.Control(ControlId::optCountry1), GWL_STYLE));
+    const auto box2 = static_cast<DWORD>(GetWindowLongW(form.Control(ControlId::optCountry2), GWL_STYLE));
     EXPECT_EQ(box1 & 3u, static_cast<DWORD>(CBS_DROPDOWN));
     EXPECT_EQ(box2 & 3u, static_cast<DWORD>(CBS_DROPDOWNLIST));
     EXPECT_EQ((box1 | box2) & CBS_SORT, 0u);
-    const auto amount = static_cast<DWORD>(GetWindowLongW(form.Control("txtAm"), GWL_STYLE));
+    const auto amount = static_cast<DWORD>(GetWindowLongW(form.Control(ControlId::txtAm), GWL_STYLE));
     EXPECT_EQ(amount & ES_MULTILINE, 0u);
-    EXPECT_EQ(GetWindowLongW(form.Control("txtAm"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);  // flat
-    EXPECT_EQ(GetWindowLongW(form.Control("Command1"), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_EQ(GetWindowLongW(form.Control(ControlId::txtAm), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);  // flat
+    EXPECT_EQ(GetWindowLongW(form.Control(ControlId::Command1), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
 }
 
 struct ColourAnswer {
@@ -107,22 +107,22 @@ ColourAnswer AskColours(HWND form, UINT message, HWND control) {
 void ExpectInputColours(Form1& form) {
     const HWND window = form.Handle();
     const COLORREF pale = RGB(222, 232, 250);
-    const auto amount = AskColours(window, WM_CTLCOLOREDIT, form.Control("txtAm"));
+    const auto amount = AskColours(window, WM_CTLCOLOREDIT, form.Control(ControlId::txtAm));
     EXPECT_EQ(amount.text, GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(amount.back, pale);
     EXPECT_EQ(amount.brush, pale);
 
-    const auto check = AskColours(window, WM_CTLCOLORSTATIC, form.Control("Check1"));
+    const auto check = AskColours(window, WM_CTLCOLORSTATIC, form.Control(ControlId::Check1));
     EXPECT_EQ(check.text, RGB(128, 128, 255));
     EXPECT_EQ(check.brush, GetSysColor(COLOR_WINDOW));
 
     // A drop-down box's text field and its list take the box's colours.
     COMBOBOXINFO parts{};
     parts.cbSize = sizeof parts;
-    ASSERT_TRUE(GetComboBoxInfo(form.Control("optCountry1"), &parts));
+    ASSERT_TRUE(GetComboBoxInfo(form.Control(ControlId::optCountry1), &parts));
     EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, parts.hwndItem).brush, pale);
     EXPECT_EQ(AskColours(window, WM_CTLCOLORLISTBOX, parts.hwndList).brush, pale);
-    EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, form.Control("optCountry2")).text, GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, form.Control(ControlId::optCountry2)).text, GetSysColor(COLOR_WINDOWTEXT));
 }
 
 void ExpectPictures(HWND window, const Snapshot& shot) {
@@ -130,7 +130,7 @@ void ExpectPictures(HWND window, const Snapshot& shot) {
     ASSERT_NE(icon, nullptr);
 
     // Image1 against the icon drawn by the system at the image's size.
-    const auto image1 = layout::Pixels(FormControl("Image1").twips, 96);
+    const auto image1 = layout::Pixels(Row(ControlId::Image1).twips, 96);
     const WindowDc screen(window, GetDC(window));
     const MemoryDc dc(CreateCompatibleDC(screen.get()));
     const BitmapHandle drawn(CreateCompatibleBitmap(screen.get(), image1.width(), image1.height()));
@@ -145,7 +145,7 @@ void ExpectPictures(HWND window, const Snapshot& shot) {
     EXPECT_EQ(differing, 0);
 
     // The logo's lower band, squeezed from 50 x 40 into 25 x 25.
-    const auto image2 = layout::Pixels(FormControl("Image2").twips, 96);
+    const auto image2 = layout::Pixels(Row(ControlId::Image2).twips, 96);
     EXPECT_TRUE(Near(shot.At(image2.left + 1, image2.bottom - 2), RGB(128, 128, 255), 24));
     EXPECT_FALSE(Near(shot.At(image2.left + 12, image2.top + 12), RGB(255, 255, 255), 24));
 }
@@ -178,10 +178,10 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
     EXPECT_EQ(shot.At(88, 110), pale);                             // ... then their own colour
     EXPECT_EQ(shot.At(86, 75), GetSysColor(COLOR_WINDOWFRAME));
     EXPECT_EQ(shot.At(87, 75), pale);
-    EXPECT_TRUE(shot.Contains(layout::Pixels(FormControl("Label5").twips, 96), RGB(96, 113, 232)));
-    EXPECT_TRUE(shot.Contains(layout::Pixels(FormControl("lblC").twips, 96), RGB(0, 0, 255)));
-    EXPECT_TRUE(shot.Contains(layout::Pixels(FormControl("Label9").twips, 96), GetSysColor(COLOR_BTNTEXT)));
-    EXPECT_FALSE(shot.Contains(layout::Pixels(FormControl("Label6").twips, 96), lilac));
+    EXPECT_TRUE(shot.Contains(layout::Pixels(Row(ControlId::Label5).twips, 96), RGB(96, 113, 232)));
+    EXPECT_TRUE(shot.Contains(layout::Pixels(Row(ControlId::lblC).twips, 96), RGB(0, 0, 255)));
+    EXPECT_TRUE(shot.Contains(layout::Pixels(Row(ControlId::Label9).twips, 96), GetSysColor(COLOR_BTNTEXT)));
+    EXPECT_FALSE(shot.Contains(layout::Pixels(Row(ControlId::Label6).twips, 96), lilac));
     ExpectPictures(window, shot);
 }
 

@@ -1,0 +1,200 @@
+// The control factory: registers the window's two classes, creates the window
+// and one child window per row of the layout table (the kind of window each
+// control becomes, its style, font and hint), starts the timer and fits the
+// drop-down boxes to the layout's height. Rectangles get no window: the scene
+// paints them.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "core/run_time_error.h"
+#include "win32/form/form1.h"
+#include "win32/form/resource_ids.h"
+#include "win32/form/wide_text.h"
+
+namespace kavrel::win32 {
+namespace {
+
+using layout::Kind;
+
+constexpr wchar_t kFormClass[] = L"Kavrel.Form1";
+constexpr wchar_t kItemClass[] = L"Kavrel.Item";  // labels and images, painted from the layout
+
+// Lifts the text box's default limit: every character typed or pasted is kept
+// and filtered.
+constexpr WPARAM kNoTextLimit = 0x7FFFFFFE;
+// The window icon's one image.
+constexpr int kIconPixels = 32;
+// A closed drop-down box is created this many times its height, the room of its open list.
+constexpr int kListRoom = 10;
+
+// Which window each kind of control becomes.
+struct WindowKind {
+    Kind kind;
+    const wchar_t* className;
+    DWORD style;
+    DWORD flatStyle;        // added for the flat look
+    DWORD graphicalStyle;   // added for the graphical style
+};
+constexpr WindowKind kWindowKinds[] = {
+    {Kind::CheckBox, L"BUTTON", BS_3STATE | WS_TABSTOP, BS_FLAT, 0},
+    {Kind::TextBox, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_BORDER, 0},
+    {Kind::PushButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, BS_OWNERDRAW},
+    {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0},
+    {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 0},
+    {Kind::Label, kItemClass, 0, 0, 0},
+    {Kind::Image, kItemClass, 0, 0, 0},
+};
+
+const WindowKind* WindowKindOf(Kind kind) {
+    const auto found = std::find_if(std::begin(kWindowKinds), std::end(kWindowKinds),
+                                    [kind](const WindowKind& entry) { return entry.kind == kind; });
+    return found == std::end(kWindowKinds) ? nullptr : found;
+}
+
+bool IsComboBox(Kind kind) { return kind == Kind::DropDownList || kind == Kind::DropDownBox; }
+
+DWORD ControlStyle(const layout::Control& control, const WindowKind& kind) {
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style;
+    if (control.settings & layout::setting::Flat) style |= kind.flatStyle;
+    if (control.settings & layout::setting::Graphical) style |= kind.graphicalStyle;
+    return style;
+}
+
+WNDCLASSEXW ClassDescription(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
+                             HICON smallIcon) {
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof description;
+    description.lpfnWndProc = procedure;
+    description.hInstance = instance;
+    description.hIcon = icon;
+    description.hIconSm = smallIcon;
+    description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    description.lpszClassName = name;
+    return description;
+}
+
+IconHandle LoadIconOfSize(HINSTANCE instance, int size) {
+    return IconHandle(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(KAVREL_ICON_GROUP), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
+
+}  // namespace
+
+Form1::Form1(HINSTANCE instance, int dpi, PageFetcher getCD, EndProgram endProgram, SystemCalls calls)
+    : instance_(instance),
+      dpi_(dpi),
+      endProgram_(std::move(endProgram)),
+      system_(std::move(calls)),
+      gdi_(dpi),
+      icon_(LoadIconOfSize(instance, kIconPixels)),
+      smallIcon_(LoadIconOfSize(instance, GetSystemMetrics(SM_CXSMICON))),
+      logo_(instance, KAVREL_LOGO),
+      flow_(*this, std::move(getCD)),
+      formClass_(ClassDescription(instance, kFormClass, FormProcedure, icon_.get(), smallIcon_.get())),
+      itemClass_(ClassDescription(instance, kItemClass, ItemProcedure, nullptr, nullptr)) {
+    if (!formClass_.Registered() || !itemClass_.Registered())
+        throw RunTimeError(ErrorKind::SystemCallFailed, "cannot register the window's classes");
+    const INITCOMMONCONTROLSEX hintClasses{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&hintClasses);
+
+    const auto table = layout::FormControls();
+    controls_.reserve(table.size());
+    for (const auto& control : table) controls_.push_back({&control, layout::Pixels(control.twips, dpi_)});
+
+    CreateFormWindow();
+    CreateControls();
+    Form_Load();
+}
+
+Form1::~Form1() {
+    // Closed by its owner (the program or a test), not by the user: no quit request.
+    quitsWhenClosed_ = false;
+    window_.reset();
+}
+
+void Form1::CreateFormWindow() {
+    const auto& form = layout::FormWindow();
+    const auto client = layout::Pixels(form.client, dpi_);
+    constexpr DWORD style = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    constexpr DWORD exStyle = WS_EX_APPWINDOW;  // a button in the taskbar
+    RECT frame{client.left, client.top, client.right, client.bottom};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    CreateWindowExW(exStyle, kFormClass, Wide(form.caption).c_str(), style, frame.left, frame.top,
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
+    if (!window_) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create the window");
+}
+
+void Form1::CreateControls() {
+    for (const std::size_t index : layout::CreationOrder(layout::FormControls()))
+        CreateControl(controls_[index], kFirstControlId + static_cast<int>(index));
+    lastFocus_ = Control(ControlId::optCountry1);
+}
+
+void Form1::CreateControl(ControlState& state, int windowId) {
+    const auto& control = *state.layout;
+    if (control.kind == Kind::Timer) {
+        if (!system_.setTimer(Handle(), static_cast<UINT_PTR>(windowId), control.intervalMilliseconds, nullptr))
+            throw RunTimeError(ErrorKind::SystemCallFailed, "cannot start " + std::string(control.name));
+        return;
+    }
+    const WindowKind* kind = WindowKindOf(control.kind);
+    if (!kind) return;  // rectangles are painted by the window
+
+    const auto& rect = state.rect;
+    const int height = IsComboBox(control.kind) ? rect.height() * kListRoom : rect.height();
+    const bool ownClass = kind->className == kItemClass;
+    state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
+                                   rect.left, rect.top, rect.width(), height, Handle(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_,
+                                   ownClass ? this : nullptr);
+    if (!state.window) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create " + std::string(control.name));
+
+    const auto& font = control.font.value_or(layout::FormWindow().font);
+    SendMessageW(state.window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(font)), FALSE);
+    if (control.kind == Kind::TextBox) SendMessageW(state.window, EM_SETLIMITTEXT, kNoTextLimit, 0);
+    if (IsComboBox(control.kind)) {
+        FitComboHeight(state);
+        if (control.settings & layout::setting::Flat)
+            SetWindowSubclass(state.window, FlatComboProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        if (control.kind == Kind::DropDownBox) SetWindowTextW(state.window, Wide(control.text).c_str());
+    }
+    if (!control.hint.empty()) AddHint(state);
+}
+
+// A drop-down box's closed height follows its font; the layout's height wins.
+// The box is its text field's height plus a frame, so that frame is measured
+// first, with the field set to the height it reports.
+void Form1::FitComboHeight(const ControlState& state) {
+    const auto setFieldHeight = [&state](LRESULT height) {
+        SendMessageW(state.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+        RECT box{};
+        GetWindowRect(state.window, &box);
+        return box.bottom - box.top;
+    };
+    const auto field = SendMessageW(state.window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    const auto frame = setFieldHeight(field) - field;
+    setFieldHeight(state.rect.height() - frame);
+}
+
+void Form1::AddHint(const ControlState& state) {
+    if (!hints_) {
+        hints_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                     instance_, nullptr));
+        if (!hints_) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create the hint window");
+    }
+    std::wstring text = Wide(state.layout->hint);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(state.window);
+    tool.lpszText = text.data();
+    SendMessageW(hints_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+}  // namespace kavrel::win32
