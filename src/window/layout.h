@@ -108,6 +108,11 @@ inline constexpr std::size_t kControlCount = 24;
 
 constexpr std::size_t IndexOf(ControlId id) { return static_cast<std::size_t>(id); }
 
+// As a window, control k of the table has the identifier kFirstControlId + k
+// (the timer uses its own as timer identifier); other processes name the
+// window's children by it.
+inline constexpr int kFirstControlId = 1000;
+
 struct Control {
     ControlId id = ControlId::Check1;
     std::string_view name;  // the designer's name

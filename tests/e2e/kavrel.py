@@ -8,27 +8,6 @@ import tempfile
 
 from desktop import Clipboard, Keyboard, Pointer, Screen, wait_for
 
-# Where each control sits in the window's client area, in pixels: x, y, width, height.
-LAYOUT = {
-    "Check1": (394, 159, 15, 17),
-    "txtAm": (87, 99, 148, 19),
-    "Command1": (271, 99, 139, 20),
-    "optCountry2": (274, 62, 136, 21),
-    "optCountry1": (86, 62, 149, 21),
-    "Label10": (76, 188, 339, 19),
-    "Image2": (436, 184, 25, 25),
-    "Label9": (123, 7, 246, 19),
-    "Label2": (201, 159, 186, 16),
-    "Label8": (30, 98, 48, 19),
-    "Label7": (245, 62, 24, 19),
-    "Label6": (28, 62, 41, 19),
-    "Label5": (14, 41, 114, 19),
-    "Label4": (450, 9, 16, 16),
-    "Image1": (0, 0, 31, 32),
-    "lblC": (5, 212, 466, 14),
-    "Label1": (88, 132, 322, 20),
-    "Label3": (32, 2, 438, 31),
-}
 START_POSITION = (194, 110)
 CLIENT_SIZE = (476, 232)
 
@@ -78,14 +57,16 @@ class Snapshot:
         return self.window["x"], self.window["y"]
 
     def control(self, name):
-        x, y = LAYOUT[name][:2]
-        left, top = self.origin
-        own = [child for child in self.children if child["parent"] == self.window["hwnd"]]
-        for tolerance in (0, 1, 2):
-            for child in own:
-                if abs(child["x"] - left - x) <= tolerance and abs(child["y"] - top - y) <= tolerance:
-                    return child
-        raise AssertionError(f"no child window of Kavrel at the place of {name} ({x}, {y})")
+        """A child window of Kavrel's, found by the layout name that the inspector gives it."""
+        for child in self.children:
+            if child.get("name") == name and child["parent"] == self.window["hwnd"]:
+                return child
+        raise AssertionError(f"no child window of Kavrel named {name}")
+
+    def layout(self, name):
+        """Where the layout puts the control in the client area, in pixels: x, y, width, height."""
+        control = self.control(name)
+        return control["layout_x"], control["layout_y"], control["layout_w"], control["layout_h"]
 
     def text(self, name):
         return self.control(name)["text"]
@@ -141,8 +122,9 @@ class KavrelWindow:
 
     def point_in(self, name, snapshot=None, offset=None):
         """Screen point of a control: its centre, or offset from its top-left corner."""
-        left, top = (snapshot or self.snapshot()).origin
-        x, y, width, height = LAYOUT[name]
+        snapshot = snapshot or self.snapshot()
+        left, top = snapshot.origin
+        x, y, width, height = snapshot.layout(name)
         dx, dy = offset if offset else (width // 2, height // 2)
         return left + x + dx, top + y + dy
 

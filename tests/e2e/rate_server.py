@@ -5,23 +5,17 @@ Kavrel asked for, and it can hold an answer back until the test lets it go.
 """
 
 import http.server
+import os
 import socketserver
 import threading
 import time
 import urllib.parse
 from dataclasses import dataclass
 
-# The page of the worked example: the fourth cell of the second row is the rate,
-# the bold text of the fifth cell the converted amount.
-RESULT_PAGE = """<html><head><title>Currency Converter</title></head><body>
-<table class=nav><tr align=left><td>Home</td></tr></table>
-<h2>Currency Conversion Results</h2>
-<table class=grid>
-<tr align=center><th>From</th><th>To</th><th>Amount</th><th>Rate</th><th>Result</th></tr>
-<tr align=right><td>{source}</td><td>{target}</td><td>{amount}</td><td class=r>0.8123</td><td><b>81.23</b></td></tr>
-</table>
-</body></html>
-"""
+# The page of the worked example, shared with the C++ tests: the fourth cell of the
+# second row is the rate, the bold text of the fifth cell the converted amount.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "result_page.html")) as page:
+    RESULT_PAGE = page.read()
 RESULT_LINE = "81.23 @ 0.8123 per Unit"
 
 NO_RESULTS_PAGE = """<html><body><h2>Currency Converter</h2>

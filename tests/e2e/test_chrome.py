@@ -1,7 +1,7 @@
 """The drawn title area: dragging the window, the close square, the logo link; and the colours."""
 
 from desktop import wait_for
-from kavrel import CLIENT_SIZE, LAYOUT, REACTION_TIMEOUT_S
+from kavrel import CLIENT_SIZE, REACTION_TIMEOUT_S
 from kavrel_case import KavrelTestCase
 
 TRAVEL = (60, 45)
@@ -88,4 +88,4 @@ class AppearanceTest(KavrelTestCase):
         for name in ("Check1", "txtAm", "Command1", "Label1", "lblC", "Label4"):
             with self.subTest(control=name):
                 control = snapshot.control(name)
-                self.assertEqual((control["w"], control["h"]), LAYOUT[name][2:])
+                self.assertEqual((control["w"], control["h"]), snapshot.layout(name)[2:])

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/run_time_error.h"
+#include "result_page.h"
 
 namespace kavrel {
 namespace {
@@ -15,10 +16,6 @@ namespace {
 using ::testing::ElementsAre;
 
 std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
-
-const std::u16string kPage =
-    u"Currency Conversion Results<table class=g><tr align=c><th>h</th></tr>"
-    u"<tr align=r><td>USD<td>EUR<td>100<td>0.8123</td><td><b>81.23</b></td></tr></table>";
 
 // Records every view operation in order, as text.
 class RecordingView : public ConversionView {
@@ -59,7 +56,7 @@ class FlowTest : public ::testing::Test {
 protected:
     RecordingView view;
     std::vector<Request> requests;
-    std::u16string page = kPage;
+    std::u16string page = kResultPage;
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
                             view.log.push_back("GetCD");
                             requests.push_back({amount, from, to});
@@ -168,7 +165,7 @@ TEST(Flow, EventsDeliveredDuringARetrievalDoNotStartAnother) {
     nesting.checkValue = 1;
     ConversionFlow flow{nesting, [&](double, const std::u16string&, const std::u16string&) {
                             ++fetches;
-                            return kPage;
+                            return kResultPage;
                         }};
     running = &flow;
     flow.Check1_Click();

@@ -1,7 +1,8 @@
 // kavrel-inspect: shows Kavrel's window from another process, the way a test or a
 // curious user would look at it, one line per window.
 //
-//   kavrel-inspect [--pid N] [--tsv]             the "Kavrel" window and all its child windows
+//   kavrel-inspect [--pid N] [--tsv]             the "Kavrel" window and all its child windows,
+//                                                 each of its own controls with its layout name and rectangle
 //   kavrel-inspect --windows [--pid N] [--tsv]   every top-level window of Kavrel's process
 //
 // Text read without a message (GetWindowTextW) comes from the system's copy, so it is
@@ -19,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "window/layout.h"
 
 namespace {
 
@@ -185,6 +188,28 @@ void add_kind_specific(Record& record, HWND window, const std::wstring& kind) {
     }
 }
 
+int screen_dpi() {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// A child of Kavrel's window by its name in the layout (from its identifier)
+// and the rectangle the layout gives it in the client area, in pixels.
+void add_layout(Record& record, HWND window, HWND kavrel) {
+    if (GetAncestor(window, GA_PARENT) != kavrel) return;  // a combo box's own parts reuse small identifiers
+    const auto index = static_cast<std::size_t>(GetDlgCtrlID(window) - kavrel::layout::kFirstControlId);
+    const auto controls = kavrel::layout::FormControls();
+    if (GetDlgCtrlID(window) < kavrel::layout::kFirstControlId || index >= controls.size()) return;
+    const auto rect = kavrel::layout::Pixels(controls[index].twips, screen_dpi());
+    record.text("name", std::wstring(controls[index].name.begin(), controls[index].name.end()));
+    record.number("layout_x", rect.left);
+    record.number("layout_y", rect.top);
+    record.number("layout_w", rect.width());
+    record.number("layout_h", rect.height());
+}
+
 Record describe(HWND window, HWND focus, bool responding) {
     Record record;
     const std::wstring kind = class_of(window);
@@ -292,6 +317,10 @@ int main(int argc, char** argv) {
 
     const auto others = options->top_level ? top_level_of(process_of(kavrel)) : children_of(kavrel);
     for (HWND window : others)
-        if (window != kavrel) print(describe(window, focus, responding), options->tsv);
+        if (window != kavrel) {
+            Record record = describe(window, focus, responding);
+            add_layout(record, window, kavrel);
+            print(record, options->tsv);
+        }
     return 0;
 }

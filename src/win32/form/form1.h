@@ -38,9 +38,7 @@ struct SystemCalls {
     SetTimerFunction setTimer = ::SetTimer;
 };
 
-// Control k of the layout table has the window identifier kFirstControlId + k
-// (the timer uses its own as timer identifier).
-inline constexpr int kFirstControlId = 1000;
+using layout::kFirstControlId;
 
 class Form1 final : public ConversionView {
 public:

@@ -1,5 +1,7 @@
 #include "form_fixture.h"
 
+#include "result_page.h"
+
 #include <cstdlib>
 #include <utility>
 
@@ -7,11 +9,6 @@
 #include "win32/form/message_loop.h"
 
 namespace kavrel::win32::testing {
-
-// A result page as the rate service writes it: 0.8123 and 81.23 are the two cells.
-const std::u16string kResultPage =
-    u"Currency Conversion Results<table class=g><tr align=c><th>h</th></tr>"
-    u"<tr align=r><td>ALL<td>DZD<td>1<td>0.8123</td><td><b>81.23</b></td></tr></table>";
 
 std::wstring Text(HWND window) {
     const int length = GetWindowTextLengthW(window);
