@@ -16,7 +16,7 @@ RECT Place(HWND window) {
 
 LPARAM ClientPoint(int x, int y) { return MAKELPARAM(x, y); }
 
-TEST_F(FormTest, OnlyALeftClickOnTheCloseSquareEndsTheProgramAndTheShellFailsQuietly) {
+TEST_F(FormTest, OnlyALeftClickOnTheCloseSquareEndsTheProgramAndTheLogoHandsTheShellTheSite) {
     const RECT start = Place(Form());
     for (const ControlId label : {ControlId::Label3, ControlId::Label9}) {
         SendMessageW(Control(label), WM_MBUTTONDOWN, MK_MBUTTON, ClientPoint(5, 5));

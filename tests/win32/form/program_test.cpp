@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "form_fixture.h"
@@ -47,14 +48,12 @@ TEST(ProgramFile, CarriesVersionIconLogoAndManifest) {
     const std::string host = ServiceHost();
     const std::wstring description = L"A simple tool  for retrieving Currency Rates from " +
                                      std::wstring(host.begin(), host.end());
-    EXPECT_EQ(entry(L"Comments"), description);
-    EXPECT_EQ(entry(L"FileDescription"), description);
-    EXPECT_EQ(entry(L"FileVersion"), L"1.00.0001");
-    EXPECT_EQ(entry(L"ProductVersion"), L"1.00.0001");
-    EXPECT_EQ(entry(L"ProductName"), L"Kavrel");
-    EXPECT_EQ(entry(L"InternalName"), L"Kavrel");
-    EXPECT_EQ(entry(L"OriginalFilename"), L"Kavrel.exe");
-    EXPECT_EQ(entry(L"CompanyName"), L"The Kavrel authors");
+    const std::pair<const wchar_t*, std::wstring> entries[] = {
+        {L"Comments", description},       {L"FileDescription", description},  {L"FileVersion", L"1.00.0001"},
+        {L"ProductVersion", L"1.00.0001"}, {L"ProductName", L"Kavrel"},        {L"InternalName", L"Kavrel"},
+        {L"OriginalFilename", L"Kavrel.exe"}, {L"CompanyName", L"The Kavrel authors"},
+    };
+    for (const auto& [name, value] : entries) EXPECT_EQ(entry(name), value) << name;
     const std::string site = KAVREL_MAKER_SITE;
     for (const wchar_t* legal : {L"LegalCopyright", L"LegalTrademarks"}) {
         EXPECT_NE(entry(legal).find(L"The Kavrel authors"), std::wstring::npos) << legal;
