@@ -113,6 +113,13 @@ constexpr std::size_t IndexOf(ControlId id) { return static_cast<std::size_t>(id
 // window's children by it.
 inline constexpr int kFirstControlId = 1000;
 
+// The control behind a window identifier, if any.
+constexpr std::optional<ControlId> ControlIdOf(long long windowId) {
+    if (windowId < kFirstControlId || windowId >= kFirstControlId + static_cast<long long>(kControlCount))
+        return std::nullopt;
+    return static_cast<ControlId>(windowId - kFirstControlId);
+}
+
 struct Control {
     ControlId id = ControlId::Check1;
     std::string_view name;  // the designer's name
@@ -143,6 +150,8 @@ const Window& FormWindow();
 // All controls, front to back: a control lies in front of every control after it.
 std::span<const Control> FormControls();
 
+
+constexpr bool IsDropDown(Kind kind) { return kind == Kind::DropDownList || kind == Kind::DropDownBox; }
 
 // Whether a control of this kind is a window that can take the keyboard focus.
 bool TakesFocus(Kind kind);

@@ -199,11 +199,11 @@ int screen_dpi() {
 // and the rectangle the layout gives it in the client area, in pixels.
 void add_layout(Record& record, HWND window, HWND kavrel) {
     if (GetAncestor(window, GA_PARENT) != kavrel) return;  // a combo box's own parts reuse small identifiers
-    const auto index = static_cast<std::size_t>(GetDlgCtrlID(window) - kavrel::layout::kFirstControlId);
-    const auto controls = kavrel::layout::FormControls();
-    if (GetDlgCtrlID(window) < kavrel::layout::kFirstControlId || index >= controls.size()) return;
-    const auto rect = kavrel::layout::Pixels(controls[index].twips, screen_dpi());
-    record.text("name", std::wstring(controls[index].name.begin(), controls[index].name.end()));
+    const auto id = kavrel::layout::ControlIdOf(GetDlgCtrlID(window));
+    if (!id) return;
+    const auto& control = kavrel::layout::FormControls()[kavrel::layout::IndexOf(*id)];
+    const auto rect = kavrel::layout::Pixels(control.twips, screen_dpi());
+    record.text("name", std::wstring(control.name.begin(), control.name.end()));
     record.number("layout_x", rect.left);
     record.number("layout_y", rect.top);
     record.number("layout_w", rect.width());

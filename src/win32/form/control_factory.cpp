@@ -55,8 +55,6 @@ const WindowKind* WindowKindOf(Kind kind) {
     return found == std::end(kWindowKinds) ? nullptr : found;
 }
 
-bool IsComboBox(Kind kind) { return kind == Kind::DropDownList || kind == Kind::DropDownBox; }
-
 DWORD ControlStyle(const layout::Control& control, const WindowKind& kind) {
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style;
     if (control.settings & layout::setting::Flat) style |= kind.flatStyle;
@@ -145,7 +143,7 @@ void Form1::CreateControl(ControlState& state, int windowId) {
     if (!kind) return;  // rectangles are painted by the window
 
     const auto& rect = state.rect;
-    const int height = IsComboBox(control.kind) ? rect.height() * kListRoom : rect.height();
+    const int height = layout::IsDropDown(control.kind) ? rect.height() * kListRoom : rect.height();
     const bool ownClass = kind->className == kItemClass;
     state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
                                    rect.left, rect.top, rect.width(), height, Handle(),
@@ -156,7 +154,7 @@ void Form1::CreateControl(ControlState& state, int windowId) {
     const auto& font = control.font.value_or(layout::FormWindow().font);
     SendMessageW(state.window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(font)), FALSE);
     if (control.kind == Kind::TextBox) SendMessageW(state.window, EM_SETLIMITTEXT, kNoTextLimit, 0);
-    if (IsComboBox(control.kind)) {
+    if (layout::IsDropDown(control.kind)) {
         FitComboHeight(state);
         if (control.settings & layout::setting::Flat)
             SetWindowSubclass(state.window, FlatComboProcedure, 0, reinterpret_cast<DWORD_PTR>(this));

@@ -39,12 +39,6 @@ Form1* FormOf(HWND window, UINT message, LPARAM lparam) {
 
 }  // namespace
 
-std::optional<ControlId> ControlIdOf(WPARAM windowId) {
-    const auto index = static_cast<std::size_t>(windowId) - static_cast<std::size_t>(kFirstControlId);
-    if (static_cast<std::size_t>(windowId) < kFirstControlId || index >= layout::kControlCount) return std::nullopt;
-    return static_cast<ControlId>(index);
-}
-
 void Form1::Show(int how) {
     // From now on the window is the program: closing it ends the program.
     quitsWhenClosed_ = true;
@@ -60,6 +54,7 @@ ControlState* Form1::StateOf(HWND window) {
     for (auto& state : controls_) {
         if (!state.window) continue;
         if (state.window == window || GetParent(window) == state.window) return &state;
+        if (!layout::IsDropDown(state.layout->kind)) continue;
         COMBOBOXINFO parts{};
         parts.cbSize = sizeof parts;
         if (GetComboBoxInfo(state.window, &parts) && parts.hwndList == window) return &state;
@@ -69,7 +64,7 @@ ControlState* Form1::StateOf(HWND window) {
 
 // A label or image window, found by its identifier.
 ControlState* Form1::ItemOf(HWND window) {
-    const auto id = ControlIdOf(static_cast<WPARAM>(GetDlgCtrlID(window)));
+    const auto id = ControlIdOf(GetDlgCtrlID(window));
     if (!id || Control(*id) != window) return nullptr;
     return &controls_[layout::IndexOf(*id)];
 }
@@ -187,7 +182,7 @@ LRESULT Form1::OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CTLCOLORBTN:
             return OnControlColour(message, reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
         case WM_TIMER:
-            if (ControlIdOf(wparam) == ControlId::Timer1) Timer1_Timer();
+            if (ControlIdOf(static_cast<long long>(wparam)) == ControlId::Timer1) Timer1_Timer();
             return 0;
         case WM_SETCURSOR:
             // Answers for the children too: they ask their parent first.
@@ -231,7 +226,7 @@ void Form1::OnActivate(WPARAM state) {
 }
 
 void Form1::OnCommand(int windowId, int notification) {
-    const auto id = ControlIdOf(static_cast<WPARAM>(windowId));
+    const auto id = ControlIdOf(windowId);
     if (!id) return;
     switch (*id) {
         case ControlId::Command1:

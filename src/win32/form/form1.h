@@ -23,6 +23,7 @@
 namespace kavrel::win32 {
 
 using layout::ControlId;
+using layout::ControlIdOf;
 
 // How Label4 ends the program: at once, with no further handler running.
 using EndProgram = std::function<void()>;
@@ -140,8 +141,5 @@ private:
     HWND pressed_ = nullptr;     // the label or image a left button went down on
     HWND lastFocus_ = nullptr;   // given back when the window is activated again
 };
-
-// The control behind a window identifier, if any.
-std::optional<ControlId> ControlIdOf(WPARAM windowId);
 
 }  // namespace kavrel::win32

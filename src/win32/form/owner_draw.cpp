@@ -9,16 +9,19 @@
 #include <string>
 
 #include "win32/form/form1.h"
+#include "win32/form/program_end.h"
 #include "win32/form/wide_text.h"
 
 namespace kavrel::win32 {
 
 LRESULT CALLBACK Form1::FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                            DWORD_PTR form) {
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, FlatComboProcedure, 0);
-    const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
-    if (message == WM_PAINT) reinterpret_cast<Form1*>(form)->PaintFlatFrame(window);
-    return result;
+    return AtProcedureBoundary([&] {
+        if (message == WM_NCDESTROY) RemoveWindowSubclass(window, FlatComboProcedure, 0);
+        const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        if (message == WM_PAINT) reinterpret_cast<Form1*>(form)->PaintFlatFrame(window);
+        return result;
+    });
 }
 
 LRESULT Form1::OnControlColour(UINT message, HDC dc, HWND control) {

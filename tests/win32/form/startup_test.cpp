@@ -1,13 +1,16 @@
-// Start-up: the minute timer, the error trap of Form_Load and the user locale.
+// Start-up and the end on a fault: the minute timer, the error trap of
+// Form_Load, the user locale, and an exception that reaches a window procedure.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "form_fixture.h"
 #include "retrieval/request.h"
+#include "win32/form/program_end.h"
 #include "win32/form/user_locale.h"
 
 namespace kavrel::win32::testing {
@@ -60,6 +63,18 @@ TEST(UserLocale, ItsDecimalSeparatorReachesTheAmountText) {
         EXPECT_EQ(amountText(2.5, UserDecimalSeparator()), u"2" + std::u16string(1, separator[0]) + u"5");
     }
     SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
+}
+
+TEST(ProgramEnd, AnExceptionReachingAWindowProcedureEndsTheProgramWithItsCode) {
+    const auto clickCloseSquareThatThrows = [] {
+        Form1 form(
+            GetModuleHandleW(nullptr), 96, [](double, const std::u16string&, const std::u16string&) { return u""; },
+            [] { throw std::logic_error("a programming fault"); });
+        const HWND square = form.Control(ControlId::Label4);
+        SendMessageW(square, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        SendMessageW(square, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    };
+    EXPECT_EXIT(clickCloseSquareThatThrows(), ::testing::ExitedWithCode(kFaultExitCode), "");
 }
 
 }  // namespace
