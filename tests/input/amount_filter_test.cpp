@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace kavrel {
 namespace {
 
 TEST(OnlyDigits, KeepsAsciiDigitsAndDropsEverythingElse) {
-    EXPECT_EQ(onlyDigits(u"12a3"), u"123");
-    EXPECT_EQ(onlyDigits(u"1,234.50"), u"123450");
-    EXPECT_EQ(onlyDigits(u"-5"), u"5");
-    EXPECT_EQ(onlyDigits(u"\uFF11\uFF12\u0661\u00B2 /:"), u"");  // full-width, Arabic-Indic, superscript
-    EXPECT_EQ(onlyDigits(u""), u"");
+    const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+        {u"12a3", u"123"},
+        {u"1,234.50", u"123450"},
+        {u"-5", u"5"},
+        {u"\uFF11\uFF12\u0661\u00B2 /:", u""},  // full-width, Arabic-Indic, superscript
+        {u"", u""},
+    };
+    for (const auto& [typed, kept] : cases) EXPECT_EQ(onlyDigits(typed), kept);
 }
 
 }  // namespace
