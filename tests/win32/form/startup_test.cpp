@@ -55,14 +55,24 @@ TEST_F(FormTest, AFailingStartUpStepSkipsTheRestQuietlyAndTheWindowShows) {
     EXPECT_EQ(SendMessageW(Control(ControlId::optCountry2), CB_GETCOUNT, 0, 0), 0);
 }
 
+// The user's decimal separator as it was, put back on every way out of the test.
+class SavedSeparator {
+public:
+    SavedSeparator() { GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved_, 8); }
+    ~SavedSeparator() { SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved_); }
+    SavedSeparator(const SavedSeparator&) = delete;
+    SavedSeparator& operator=(const SavedSeparator&) = delete;
+
+private:
+    wchar_t saved_[8] = {};
+};
+
 TEST(UserLocale, ItsDecimalSeparatorReachesTheAmountText) {
-    wchar_t saved[8] = {};
-    ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved, 8), 0);
+    const SavedSeparator saved;
     for (const wchar_t* separator : {L",", L"."}) {
         ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator));
         EXPECT_EQ(amountText(2.5, UserDecimalSeparator()), u"2" + std::u16string(1, separator[0]) + u"5");
     }
-    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
 }
 
 TEST(ProgramEnd, AnExceptionReachingAWindowProcedureEndsTheProgramWithItsCode) {
