@@ -1,4 +1,4 @@
-"""The X display as a person uses it: pointer, keyboard, clipboard, and the screen's pixels."""
+"""The X display as a person uses it: pointer, keyboard, clipboard, and a picture of the screen."""
 
 import os
 import subprocess
@@ -36,10 +36,10 @@ class Pointer:
     def move(self, x, y):
         _xdotool("mousemove", x, y)
 
-    def click(self, x, y, button="left"):
+    def click(self, x, y):
         self.move(x, y)
         self._keep_apart_from_last_press(x, y)
-        _xdotool("click", self.BUTTONS[button])
+        _xdotool("click", self.BUTTONS["left"])
 
     def double_click(self, x, y):
         self.move(x, y)
@@ -115,37 +115,8 @@ class Screen:
     def __init__(self, work_dir):
         self._work_dir = work_dir
 
-    def grab(self, x, y, width, height):
-        """The pixels of a screen rectangle as rows of (r, g, b)."""
-        ppm = subprocess.run(
-            ["import", "-silent", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}",
-             "-depth", "8", "ppm:-"],
-            check=True, capture_output=True).stdout
-        return _rows_of_ppm(ppm)
-
-    def pixel(self, x, y):
-        return self.grab(x, y, 1, 1)[0][0]
-
     def save(self, name, x, y, width, height):
         path = os.path.join(self._work_dir, name)
         subprocess.run(["import", "-silent", "-window", "root", "-crop",
                         f"{width}x{height}+{x}+{y}", path], check=True)
         return path
-
-
-def _rows_of_ppm(data):
-    # Binary PPM (P6): magic, width, height, maximum value, each separated by white space.
-    fields, position = [], 0
-    while len(fields) < 4:
-        while data[position:position + 1].isspace():
-            position += 1
-        start = position
-        while not data[position:position + 1].isspace():
-            position += 1
-        fields.append(data[start:position])
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise ValueError("unexpected picture format from import")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[position + 1:]
-    return [[tuple(pixels[(row * width + column) * 3:(row * width + column) * 3 + 3])
-             for column in range(width)] for row in range(height)]

@@ -6,7 +6,7 @@ import signal
 import subprocess
 import tempfile
 
-from desktop import Clipboard, Keyboard, Pointer, Screen, wait_for
+from desktop import Clipboard, Keyboard, Pointer, wait_for
 
 START_POSITION = (194, 110)
 CLIENT_SIZE = (476, 232)
@@ -63,11 +63,6 @@ class Snapshot:
                 return child
         raise AssertionError(f"no child window of Kavrel named {name}")
 
-    def layout(self, name):
-        """Where the layout puts the control in the client area, in pixels: x, y, width, height."""
-        control = self.control(name)
-        return control["layout_x"], control["layout_y"], control["layout_w"], control["layout_h"]
-
     def text(self, name):
         return self.control(name)["text"]
 
@@ -120,19 +115,15 @@ class KavrelWindow:
 
     # -- acting --
 
-    def point_in(self, name, snapshot=None, offset=None):
-        """Screen point of a control: its centre, or offset from its top-left corner."""
-        snapshot = snapshot or self.snapshot()
-        left, top = snapshot.origin
-        x, y, width, height = snapshot.layout(name)
-        dx, dy = offset if offset else (width // 2, height // 2)
-        return left + x + dx, top + y + dy
+    def point_in(self, name, offset=None):
+        """Screen point of a control where the layout puts it: its centre, or offset from its top-left corner."""
+        snapshot = self.snapshot()
+        control = snapshot.control(name)
+        dx, dy = offset or (control["layout_w"] // 2, control["layout_h"] // 2)
+        return snapshot.origin[0] + control["layout_x"] + dx, snapshot.origin[1] + control["layout_y"] + dy
 
-    def click(self, name, button="left", offset=None):
-        self.pointer.click(*self.point_in(name, offset=offset), button=button)
-
-    def double_click(self, name):
-        self.pointer.double_click(*self.point_in(name))
+    def click(self, name):
+        self.pointer.click(*self.point_in(name))
 
     def select_all_in(self, name):
         """Puts the caret into a text field and selects all of its text from the keyboard."""
@@ -149,7 +140,10 @@ class KavrelWindow:
             def pasted():
                 self.select_all_in(name)
                 self.keyboard.press("ctrl+v")
-                return wait_for_or_none(self.clipboard.was_read, 1.0)
+                try:
+                    return wait_for(self.clipboard.was_read, 1.0, "", interval=0.1)
+                except AssertionError:
+                    return None
             wait_for(pasted, REACTION_TIMEOUT_S, "Wine to take the clipboard's text")
         finally:
             self.clipboard.withdraw()
@@ -192,13 +186,6 @@ class Kavrel(KavrelWindow):
             raise AssertionError(f"Kavrel.exe still runs {timeout} s later") from None
 
 
-def wait_for_or_none(condition, timeout):
-    try:
-        return wait_for(condition, timeout, "", interval=0.1)
-    except AssertionError:
-        return None
-
-
 class Harness:
     """What every test shares for the run: paths, the rate service, the display's tools."""
 
@@ -213,7 +200,6 @@ class Harness:
         self.pointer = Pointer()
         self.keyboard = Keyboard()
         self.clipboard = Clipboard(work_dir)
-        self.screen = Screen(work_dir)
 
     def _kavrel_environment(self):
         # Under Wine a web address handed to the shell goes to winebrowser, which runs the
@@ -224,10 +210,6 @@ class Harness:
         env["PATH"] = stand_in_dir + os.pathsep + env.get("PATH", "")
         env["KAVREL_BROWSER_RECORD"] = self.browser_record
         return env
-
-    def forget_browser_calls(self):
-        if os.path.exists(self.browser_record):
-            os.remove(self.browser_record)
 
     def browser_calls(self):
         if not os.path.exists(self.browser_record):

@@ -71,24 +71,6 @@ def end_wine_session(keeper):
         keeper.wait()
 
 
-def selected(suite, patterns):
-    if not patterns:
-        return suite
-    chosen = unittest.TestSuite()
-    for test in _flatten(suite):
-        if any(pattern in test.id() for pattern in patterns):
-            chosen.addTest(test)
-    return chosen
-
-
-def _flatten(suite):
-    for item in suite:
-        if isinstance(item, unittest.TestSuite):
-            yield from _flatten(item)
-        else:
-            yield item
-
-
 def main():
     arguments = parse_arguments()
     host, port = loopback_address(arguments.rate_service)
@@ -110,7 +92,9 @@ def main():
         keeper = start_wine_session()
         KavrelTestCase.harness = Harness(os.path.abspath(arguments.kavrel), os.path.abspath(arguments.inspector),
                                          arguments.maker_site, server, arguments.work_dir)
-        suite = selected(unittest.defaultTestLoader.discover(HERE, pattern="test_*.py"), arguments.patterns)
+        loader = unittest.TestLoader()
+        loader.testNamePatterns = [f"*{pattern}*" for pattern in arguments.patterns or ()] or None
+        suite = loader.discover(HERE, pattern="test_*.py")
         began = time.monotonic()
         result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
         failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
