@@ -1,7 +1,6 @@
 #!/bin/bash
 # The executable: refuses a bad reference file with exit status 2; serves a
-# good one dated today (USD -> EUR at its rate, its date on the home page and
-# /healthz); exits 0 on SIGTERM.
+# good one (USD -> EUR at its rate); exits 0 on SIGTERM.
 set -euo pipefail
 binary=$1
 dir=$(mktemp -d)
@@ -34,8 +33,6 @@ get() {
 }
 answer=$(get '/currency/convert?amt=100&from=USD&to=EUR&submit=Convert')
 grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || { echo "unexpected answer: $answer"; exit 1; }
-get / | grep -q "Newest rate: <b>$today</b>" || { echo "home page without $today"; exit 1; }
-get /healthz | grep -q "^$today" || { echo "/healthz without $today"; exit 1; }
 
 kill -TERM "$pid"
 status=0
