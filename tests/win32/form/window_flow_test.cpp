@@ -1,8 +1,9 @@
-// The conversion flow on the real controls: what the black-box suite cannot see.
+// The conversion flow and the amount box on the real controls: what the black-box suite cannot see.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "form_fixture.h"
 
@@ -87,6 +88,36 @@ TEST_F(FormTest, CheckBoxValuesReachTheFlowAndTicksNeverNest) {
     SendMessageW(Control(ControlId::Command1), BM_CLICK, 0, 0);
     Pump();
     EXPECT_EQ(downloads, 2);
+}
+
+// The amount box with texts no person types: very long ones, and the text it already holds.
+class AmountBoxTest : public FormTest {
+protected:
+    HWND Box() const { return Control(ControlId::txtAm); }
+    void Paste(const std::wstring& text) { SetWindowTextW(Box(), text.c_str()); }
+    std::pair<DWORD, DWORD> Selection() const {
+        DWORD start = 0, end = 0;
+        SendMessageW(Box(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return {start, end};
+    }
+};
+
+TEST_F(AmountBoxTest, LongTextsAreFilteredWholeAndSameTextRaisesNoChange) {
+    std::wstring text;
+    for (int i = 0; i < 40000; ++i) text += (i % 2) ? L'x' : L'7';
+    Paste(text);
+    EXPECT_EQ(Text(Box()), std::wstring(20000, L'7'));
+    EXPECT_EQ(Selection(), std::make_pair(DWORD{20000}, DWORD{20000}));
+
+    // Setting the text the box already holds raises no change.
+    Paste(L"123");
+    SendMessageW(Box(), EM_SETSEL, 0, 1);
+    form->SetAmountText(u"123");
+    // Had the filter run, the caret would stand at the end.
+    EXPECT_EQ(Selection(), std::make_pair(DWORD{0}, DWORD{1}));
+
+    form->SetAmountText(u"45");
+    EXPECT_EQ(Selection(), std::make_pair(DWORD{2}, DWORD{2}));
 }
 
 }  // namespace

@@ -179,6 +179,7 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
     EXPECT_EQ(shot.At(100, 231), lilac);
     EXPECT_EQ(shot.At(100, 32), lilac);                    // top frame, in front of the band
     EXPECT_EQ(shot.At(100, 34), white);
+    EXPECT_EQ(shot.At(458, 17), lilac);                    // the close square
     EXPECT_EQ(shot.At(278, 112), pale);                    // the graphical button's own background
     EXPECT_EQ(shot.At(87, 110), GetSysColor(COLOR_WINDOWFRAME));  // flat boxes: a one-pixel frame ...
     EXPECT_EQ(shot.At(88, 110), pale);                             // ... then their own colour
