@@ -25,13 +25,6 @@ std::wstring ProgramPath() {
     return folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"Kavrel.exe";
 }
 
-// "http://127.0.0.1:8750" -> "127.0.0.1".
-std::string ServiceHost() {
-    std::string rest = KAVREL_RATE_SERVICE;
-    rest = rest.substr(rest.find("://") + 3);
-    return rest.substr(0, rest.find_first_of(":/"));
-}
-
 TEST(ProgramFile, CarriesVersionIconLogoAndManifest) {
     DWORD ignored = 0;
     const std::wstring path = ProgramPath();
@@ -45,7 +38,9 @@ TEST(ProgramFile, CarriesVersionIconLogoAndManifest) {
         if (!VerQueryValueW(version.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) return std::wstring();
         return std::wstring(value);
     };
-    const std::string host = ServiceHost();
+    std::string host = KAVREL_RATE_SERVICE;  // "http://127.0.0.1:8750" -> "127.0.0.1"
+    host = host.substr(host.find("://") + 3);
+    host = host.substr(0, host.find_first_of(":/"));
     const std::wstring description = L"A simple tool  for retrieving Currency Rates from " +
                                      std::wstring(host.begin(), host.end());
     const std::pair<const wchar_t*, std::wstring> entries[] = {

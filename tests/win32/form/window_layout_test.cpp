@@ -12,12 +12,6 @@ namespace kavrel::win32::testing {
 namespace {
 
 const layout::Control& Row(ControlId id) { return layout::FormControls()[layout::IndexOf(id)]; }
-using layout::Kind;
-
-bool IsWindowControl(const layout::Control& control) {
-    return control.kind != Kind::Timer && control.kind != Kind::Rectangle;
-}
-
 void ExpectPlacesAt(Form1& form, int dpi) {
     POINT origin{0, 0};
     ClientToScreen(form.Handle(), &origin);
@@ -30,7 +24,7 @@ void ExpectPlacesAt(Form1& form, int dpi) {
     EXPECT_EQ(size.bottom, client.height());
 
     for (const auto& control : layout::FormControls()) {
-        if (!IsWindowControl(control)) continue;
+        if (control.kind == layout::Kind::Timer || control.kind == layout::Kind::Rectangle) continue;  // no window
         const auto expected = layout::Pixels(control.twips, dpi);
         EXPECT_EQ(ClientRect(form.Handle(), form.Control(control.id)), expected) << control.name << " at " << dpi;
     }
