@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/text.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 #include "retrieval/request.h"
 
 namespace kavrel {

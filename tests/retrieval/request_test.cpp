@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/run_time_error.h"
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 
 namespace kavrel {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/run_time_error.h"
 #include "core/text.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 
 namespace kavrel::rates {
 namespace {

@@ -1,4 +1,4 @@
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 
 #include "retrieval/request.h"
 

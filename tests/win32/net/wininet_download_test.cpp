@@ -1,7 +1,7 @@
 // The test server needs Winsock 2, which must come before <windows.h>.
 #include <winsock2.h>
 
-#include "win32/net/module1.h"
+#include "win32/net/wininet_download.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include "core/run_time_error.h"
 #include "retrieval/body_reader.h"
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 #include "scripted_server.h"
 
 namespace kavrel::win32 {

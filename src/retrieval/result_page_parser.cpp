@@ -1,4 +1,4 @@
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "win32/net/module1.h"
+#include "win32/net/wininet_download.h"
 
 #include <optional>
 #include <utility>

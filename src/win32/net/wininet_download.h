@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 #include "win32/system_function.h"
 
 namespace kavrel::win32 {
