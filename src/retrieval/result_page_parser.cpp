@@ -1,6 +1,7 @@
 #include "retrieval/result_page_parser.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "core/text.h"
 
@@ -34,7 +35,7 @@ std::u16string cellText(const std::u16string& cell, std::u16string_view opening)
 
 }  // namespace
 
-std::u16string parsetex(const std::u16string& page) {
+ResultFields resultFields(const std::u16string& page) {
     // The results may stand anywhere in the page: no limit on the marker's position.
     auto rest = from(page, position(page, kResultsMarker, Case::Exact));
     rest = from(rest, position(rest, kTableStart, Case::IgnoreAsciiLetters));
@@ -43,9 +44,12 @@ std::u16string parsetex(const std::u16string& page) {
     rest = enterNextRow(rest);  // into the result row
 
     const auto cells = text::split(rest, kCellStart);
-    const auto first = cellText(text::piece(cells, 4), u">");
-    const auto second = cellText(text::piece(cells, 5), u"b>");
-    return first + u"~" + second;
+    auto first = cellText(text::piece(cells, 4), u">");
+    return {std::move(first), cellText(text::piece(cells, 5), u"b>")};
 }
+
+std::u16string resultPair(const ResultFields& fields) { return fields.first + u"~" + fields.second; }
+
+std::u16string parsetex(const std::u16string& page) { return resultPair(resultFields(page)); }
 
 }  // namespace kavrel
