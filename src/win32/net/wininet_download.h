@@ -11,17 +11,22 @@
 #include <optional>
 #include <string>
 
+#include "retrieval/body_reader.h"
 #include "retrieval/rate_page_request.h"
 #include "win32/system_function.h"
 
 namespace kavrel::win32 {
 
-// Upper bounds for one download, so that a server that accepts and then stays
-// silent cannot hold the window's thread for ever.
-struct DownloadTimeouts {
+// Bounds for one download, so that no server can hold the window's thread for
+// long: the waits of each step, one deadline for the whole download (from the
+// first request being sent, redirects included), and the redirects followed.
+// The program uses these values; tests shorten them.
+struct DownloadSettings {
     std::chrono::milliseconds connect{30000};
     std::chrono::milliseconds send{30000};
     std::chrono::milliseconds receive{30000};
+    std::chrono::milliseconds deadline{60000};
+    int maxRedirects = 10;
 };
 
 inline constexpr char kWinInetLibrary[] = "wininet.dll";
@@ -29,7 +34,7 @@ inline constexpr char kUserAgent[] = "Malvorent";
 
 class Module1 final : public RateNetwork {
 public:
-    explicit Module1(DownloadTimeouts timeouts = {}, std::string library = kWinInetLibrary);
+    explicit Module1(DownloadSettings settings = {}, std::string library = kWinInetLibrary);
     // The bound functions point into library_'s text: neither copied nor moved.
     Module1(const Module1&) = delete;
     Module1& operator=(const Module1&) = delete;
@@ -37,7 +42,8 @@ public:
     // True when the system reports a connection, and also when it cannot be asked.
     bool IsConnected() override;
     // The body of `url`, whatever the HTTP status; empty when it cannot be opened.
-    // A failed or timed-out read ends the body with what has arrived.
+    // A failed or timed-out read, or the deadline, ends the body with what has
+    // arrived. NUL characters have no place in page text and are dropped.
     std::u16string GetPageSource(const std::u16string& url) override;
 
 private:
@@ -62,19 +68,24 @@ private:
 
     InternetHandle Handle(HINTERNET handle);
     std::optional<UrlParts> CrackUrl(const std::string& ansiUrl);
-    OpenPage OpenUrl(HINTERNET session, const std::u16string& url);
-    void LimitWaits(HINTERNET request);
-    std::size_t ReadSome(HINTERNET request, char* buffer, std::size_t capacity);
+    OpenPage FollowRedirects(HINTERNET session, std::string ansiUrl, const Deadline& deadline);
+    OpenPage Send(HINTERNET session, const std::string& ansiUrl, const Deadline& deadline);
+    std::optional<std::string> RedirectTarget(HINTERNET request, const std::string& ansiUrl);
+    void LimitWaits(HINTERNET request, const Deadline& deadline);
+    std::size_t ReadSome(HINTERNET request, char* buffer, std::size_t capacity, const Deadline& deadline);
 
     std::string library_;
-    DownloadTimeouts timeouts_;
+    DownloadSettings settings_;
     SystemFunction<decltype(&::InternetGetConnectedState)> internetGetConnectedState_;
     SystemFunction<decltype(&::InternetOpenA)> internetOpenA_;
     SystemFunction<decltype(&::InternetCrackUrlA)> internetCrackUrlA_;
+    SystemFunction<decltype(&::InternetCombineUrlA)> internetCombineUrlA_;
     SystemFunction<decltype(&::InternetConnectA)> internetConnectA_;
     SystemFunction<decltype(&::HttpOpenRequestA)> httpOpenRequestA_;
     SystemFunction<decltype(&::InternetSetOptionA)> internetSetOptionA_;
     SystemFunction<decltype(&::HttpSendRequestA)> httpSendRequestA_;
+    SystemFunction<decltype(&::HttpQueryInfoA)> httpQueryInfoA_;
+    SystemFunction<decltype(&::InternetQueryDataAvailable)> internetQueryDataAvailable_;
     SystemFunction<decltype(&::InternetReadFile)> internetReadFile_;
     CloseFunction internetCloseHandle_;
 };
