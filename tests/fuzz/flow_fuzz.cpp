@@ -1,8 +1,9 @@
 // The whole retrieval with a fake window whose page is the input. The first
-// byte chooses a view operation that fails (how leaving the busy state was once
-// found to end the program) and whether the pending events close the window;
-// nothing may escape Convert, and a retrieval that ends normally leaves the
-// window idle with the fields in their places.
+// byte chooses a view operation that fails, at once or from its second call
+// (how leaving the busy state was once found to end the program), and whether
+// the pending events close the window. Nothing may escape Convert, and a
+// retrieval that ends normally leaves the window idle with the fields in
+// their places.
 #include "fuzz_input.h"
 #include "core/run_time_error.h"
 #include "retrieval/result_page_parser.h"
@@ -15,6 +16,7 @@ using namespace kavrel;
 class FakeView : public ConversionView {
 public:
     int failing = -1;  // the operation that raises, by its number below
+    int failsFromCall = 1;  // 2: the busy state is entered, and fails when it is left
     bool closes = false;
     std::u16string amount = u"100", status, result;
     bool enabled = true;
@@ -33,9 +35,10 @@ public:
 
 private:
     std::u16string Step(int operation, std::u16string value = {}) {
-        if (operation == failing) throw RunTimeError(ErrorKind::SystemCallFailed, "view");
+        if (operation == failing && ++calls_ >= failsFromCall) throw RunTimeError(ErrorKind::SystemCallFailed, "view");
         return value;
     }
+    int calls_ = 0;
 };
 
 }  // namespace
@@ -43,7 +46,9 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     FakeView view;
-    view.failing = (data[0] & 0x80) ? data[0] % 9 : -1;  // not the check box: its click raises nothing
+    // Not the check box (9): its click raises nothing.
+    view.failing = (data[0] & 0x80) ? (data[0] & 0x0F) % 9 : -1;
+    view.failsFromCall = (data[0] & 0x10) ? 2 : 1;
     view.closes = (data[0] & 0x40) != 0;
     const auto page = fuzz::Widen(data + 1, size - 1);
     ConversionFlow flow(view, [&](double, const std::u16string&, const std::u16string&) { return page; });
