@@ -29,10 +29,14 @@ TEST(ExtractCode, CutsTheFirstBracketedGroup) {
         std::u16string selection;
         std::variant<std::u16string, ErrorKind> code;
     } cases[] = {
-        {u"U.S. Dollar (USD)", u"USD"},          {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"},
-        {u"USD)", u"USD"},                       {u"Odd ()", u""},
-        {u" (usd )", u"usd "},                   {u"", ErrorKind::InvalidArgument},
-        {u"Euro (EUR", ErrorKind::InvalidArgument}, {u"Euro", ErrorKind::InvalidArgument},
+        {u"U.S. Dollar (USD)", u"USD"},
+        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"},
+        {u"USD)", u"USD"},
+        {u"Odd ()", u""},
+        {u" (usd )", u"usd "},
+        {u"", ErrorKind::InvalidArgument},
+        {u"Euro (EUR", ErrorKind::InvalidArgument},
+        {u"Euro", ErrorKind::InvalidArgument},
     };
     for (const auto& c : cases)
         EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(c.selection); }), c.code)
@@ -96,7 +100,8 @@ TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
         {1, u"a-b.c_d~e", u"", u'.', u"amt=1&from=a-b.c_d~e&to=&submit=Convert"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(requestUrl(u"http://h", c.amount, c.from, c.to, c.separator), u"http://h/currency/convert?" + c.query);
+        EXPECT_EQ(requestUrl(u"http://h", c.amount, c.from, c.to, c.separator),
+                  u"http://h/currency/convert?" + c.query);
 }
 
 class ScriptedNetwork : public RateNetwork {

@@ -36,7 +36,8 @@ TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
     using K = ErrorKind;
     const std::u16string upper =
         u"<h2>Currency Conversion Results</h2><TABLE CLASS=grid><TR ALIGN=center><th>x</th></TR>"
-        u"<TR ALIGN=right><td>USD</td><td>EUR</td><td>100</td><td class=r>0.8123</td><td><B>81.23</B></td></TR></TABLE>";
+        u"<TR ALIGN=right><td>USD</td><td>EUR</td><td>100</td><td "
+        u"class=r>0.8123</td><td><B>81.23</B></td></TR></TABLE>";
     const struct {
         const char* name;
         std::u16string page;
@@ -69,7 +70,8 @@ TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
         {"row tag never closed", page(u"<tr align=center"), K::InvalidArgument},
         {"four cells", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4</tr>"), K::IndexOutOfRange},
         {"cell tags in capitals",
-         page(kHeaderRow + u"<tr align=right><TD>USD</TD><TD>EUR</TD><TD>100</TD><TD>0.8123</TD><TD><b>81.23</b></TD></tr>"),
+         page(kHeaderRow +
+              u"<tr align=right><TD>USD</TD><TD>EUR</TD><TD>100</TD><TD>0.8123</TD><TD><b>81.23</b></TD></tr>"),
          K::IndexOutOfRange},
         {"no tag after the fifth cell", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4<td><b>5"),
          K::InvalidArgument},

@@ -111,8 +111,8 @@ Module1::OpenPage Module1::Send(HINTERNET session, const std::string& ansiUrl, c
     OpenPage page{Handle(nullptr), Handle(nullptr)};
     const auto parts = CrackUrl(ansiUrl);
     if (!parts) return page;
-    page.connection = Handle(internetConnectA_(session, parts->host.c_str(), parts->port, nullptr, nullptr,
-                                               INTERNET_SERVICE_HTTP, 0, 0));
+    page.connection = Handle(
+        internetConnectA_(session, parts->host.c_str(), parts->port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     // The accept type InternetOpenUrl sends too; no other header is added.
     const char* acceptTypes[] = {"*/*", nullptr};
     const DWORD flags =
@@ -150,7 +150,9 @@ std::optional<std::string> Module1::RedirectTarget(HINTERNET request, const std:
 // No single wait may outlast the download's deadline.
 void Module1::LimitWaits(HINTERNET request, const Deadline& deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.Remaining());
-    const auto within = [&](std::chrono::milliseconds wait) { return milliseconds(std::max(std::min(wait, left), std::chrono::milliseconds(1))); };
+    const auto within = [&](std::chrono::milliseconds wait) {
+        return milliseconds(std::max(std::min(wait, left), std::chrono::milliseconds(1)));
+    };
     const std::pair<DWORD, DWORD> limits[] = {
         {INTERNET_OPTION_CONNECT_TIMEOUT, milliseconds(settings_.connect)},
         {INTERNET_OPTION_SEND_TIMEOUT, within(settings_.send)},

@@ -24,10 +24,10 @@ namespace kavrel::win32 {
 namespace {
 
 using namespace std::chrono_literals;
+using layout::ControlId;
 using loopback::Connection;
 using loopback::Head;
 using loopback::ScriptedServer;
-using layout::ControlId;
 
 // The program's bounds, shortened: long enough for a loaded machine.
 constexpr DownloadSettings kShortBounds{1s, 1s, 1s, 3s, DownloadSettings{}.maxRedirects};
@@ -35,7 +35,7 @@ constexpr DownloadSettings kShortBounds{1s, 1s, 1s, 3s, DownloadSettings{}.maxRe
 constexpr auto kServerPatience = 15s;
 // What a loaded machine may add to a bound.
 constexpr double kSlack = 2.0;
-constexpr double kOneWait = 1.0 + kSlack;                // one time-out
+constexpr double kOneWait = 1.0 + kSlack;                   // one time-out
 constexpr double kConnectAndDeadline = 1.0 + 3.0 + kSlack;  // the most a download may take
 
 // Counts the Internet handles a download leaves open (counting_wininet.cpp).
@@ -146,7 +146,8 @@ std::vector<ServerCase> Servers() {
     };
     const std::string bomb = gzipBomb(2 * kMaxBodyBytes);
     const std::string notFound = "<html><body><h1>404 Not Found</h1>No such page.</body></html>";
-    const std::vector<std::string> shortPieces{"<html>", pattern(700), "x", pattern(1500).substr(3), pattern(2100), "</html>"};
+    const std::vector<std::string> shortPieces{"<html>",      pattern(700), "x", pattern(1500).substr(3),
+                                               pattern(2100), "</html>"};
     std::string joined;
     for (const auto& piece : shortPieces) joined += piece;
     return {
@@ -158,34 +159,33 @@ std::vector<ServerCase> Servers() {
         {"empty", once(answer(Head("200 OK", 0), {})), Returns::Exactly, "", kOneWait},
         {"not found page", once(answer(Head("404 Not Found", notFound.size()), {notFound})), Returns::Exactly, notFound,
          kOneWait},
-        {"bytes above 127", once(answer(Head("200 OK", 12), {"caf\xE9 \x80 \x9F <b>"})), Returns::Exactly, "", kOneWait, 1,
-         u"caf\u00E9 \u20AC \u0178 <b>"},
+        {"bytes above 127", once(answer(Head("200 OK", 12), {"caf\xE9 \x80 \x9F <b>"})), Returns::Exactly, "", kOneWait,
+         1, u"caf\u00E9 \u20AC \u0178 <b>"},
         // Hostile ones.
         {"nobody listens", nullptr, Returns::Exactly, "", kOneWait, 0},
         {"silent after accept", once([](Connection& c) { c.AwaitHangUp(kServerPatience); }), Returns::Exactly, "",
          kOneWait},
-        {"silent half-way through the body", once(answer(Head("200 OK", 1000) + announced.substr(0, 100), {"", ""}, kServerPatience)),
-         Returns::Exactly, announced.substr(0, 100), kOneWait},
-        {"one-byte drip",
-         once([announced](Connection& c) {
+        {"silent half-way through the body",
+         once(answer(Head("200 OK", 1000) + announced.substr(0, 100), {"", ""}, kServerPatience)), Returns::Exactly,
+         announced.substr(0, 100), kOneWait},
+        {"one-byte drip", once([announced](Connection& c) {
              if (!c.Send(Head("200 OK", announced.size()))) return;
              for (char byte : announced)
                  if (!c.Send(std::string(1, byte)) || !c.Pause(100ms)) return;
          }),
          Returns::TextSoFar, announced, kConnectAndDeadline},
-        {"endless body",
-         once([endless](Connection& c) {
+        {"endless body", once([endless](Connection& c) {
              if (c.Send(Head("200 OK")))
                  while (c.Send(endless)) {
                  }
          }),
          Returns::TextSoFar, pattern(kMaxBodyBytes), kConnectAndDeadline},
-        {"reset mid-body under Content-Length",
-         once([announced](Connection& c) {
+        {"reset mid-body under Content-Length", once([announced](Connection& c) {
              if (c.Send(Head("200 OK", announced.size()) + announced.substr(0, 100))) c.Pause(200ms), c.Reset();
          }),
          Returns::TextSoFar, announced.substr(0, 100), kOneWait},
-        {"chunk size overflow", once(chunked("FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page)), Returns::TextSoFar, page, kOneWait},
+        {"chunk size overflow", once(chunked("FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page)), Returns::TextSoFar, page,
+         kOneWait},
         {"non-hex chunk size", once(chunked("zz\r\n" + page + "\r\n0\r\n\r\n")), Returns::TextSoFar, page, kOneWait},
         {"close mid-chunk", once(chunked("100\r\n" + page)), Returns::Exactly, page, kOneWait},
         {"redirect loop", once(redirect("/loop", page)), Returns::Exactly, page, kConnectAndDeadline, 11},
@@ -194,25 +194,32 @@ std::vector<ServerCase> Servers() {
         {"redirect to another host",
          [page](std::uint16_t port) -> loopback::Script {
              return [page, port](Connection& c) {
-                 if (c.RequestHead().find("/moved") == std::string::npos) return answer(Head("200 OK", page.size()), {page})(c);
+                 if (c.RequestHead().find("/moved") == std::string::npos)
+                     return answer(Head("200 OK", page.size()), {page})(c);
                  redirect("http://localhost:" + std::to_string(port) + "/page")(c);
              };
          },
          Returns::Exactly, page, kOneWait, 2},
-        {"100 KB header line", once(answer(Head("200 OK", page.size(), "X-Long: " + std::string(100000, 'a') + "\r\n"), {page})),
+        {"100 KB header line",
+         once(answer(Head("200 OK", page.size(), "X-Long: " + std::string(100000, 'a') + "\r\n"), {page})),
          Returns::TextSoFar, page, kOneWait},
         // Which part of it counts as the body is the library's guess.
         {"non-HTTP garbage", once(answer("SSH-2.0-OpenSSH_9.2\r\n\x01\x02\x03 garbage", {})), Returns::NoMoreThanSent,
          "SSH-2.0-OpenSSH_9.2\r\n\x01\x02\x03 garbage", kOneWait},
-        {"NUL bytes", once(answer(Head("200 OK", 7), {std::string("0.81\0" "23", 7)})), Returns::Exactly, "0.8123",
-         kOneWait},
+        {"NUL bytes",
+         once(answer(Head("200 OK", 7), {std::string("0.81\0"
+                                                     "23",
+                                                     7)})),
+         Returns::Exactly, "0.8123", kOneWait},
         {"gzip bomb", once(answer(Head("200 OK", bomb.size(), "Content-Encoding: gzip\r\n"), {bomb})),
          Returns::NoMoreThanSent, bomb, kOneWait},
-        {"negative Content-Length", once(answer("HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n", {page})),
-         Returns::TextSoFar, page, kOneWait},
+        {"negative Content-Length",
+         once(answer("HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n", {page})), Returns::TextSoFar,
+         page, kOneWait},
         {"Content-Length 5,000,000,000", once(answer(Head("200 OK", 5000000000u), {page})), Returns::TextSoFar, page,
          kOneWait},
-        {"204 with a body", once(answer(Head("204 No Content", page.size()), {page})), Returns::TextSoFar, page, kOneWait},
+        {"204 with a body", once(answer(Head("204 No Content", page.size()), {page})), Returns::TextSoFar, page,
+         kOneWait},
         {"304 with a body", once(answer(Head("304 Not Modified", page.size()), {page})), Returns::TextSoFar, page,
          kOneWait},
     };
@@ -224,9 +231,10 @@ TEST(Module1Servers, EveryDownloadEndsWithinItsBoundAndTheWindowIsIdleAgain) {
     ASSERT_EQ(GetACP(), 1252u) << "the Windows test runs expect code page 1252";
     Module1 module1(kShortBounds, kCountingWinInet);
     std::u16string url, page;
-    Form1 form(GetModuleHandleW(nullptr), 96,
-               [&](double, const std::u16string&, const std::u16string&) { return page = module1.GetPageSource(url); },
-               [] { ADD_FAILURE() << "the program was ended"; });
+    Form1 form(
+        GetModuleHandleW(nullptr), 96,
+        [&](double, const std::u16string&, const std::u16string&) { return page = module1.GetPageSource(url); },
+        [] { ADD_FAILURE() << "the program was ended"; });
     const auto text = [&](ControlId control) {
         wchar_t buffer[256] = {};
         GetWindowTextW(form.Control(control), buffer, 256);
@@ -236,11 +244,13 @@ TEST(Module1Servers, EveryDownloadEndsWithinItsBoundAndTheWindowIsIdleAgain) {
         SCOPED_TRACE(c.name);
         std::optional<ScriptedServer> server;
         std::atomic<std::uint16_t> port = 0;
-        if (c.script) server.emplace([&, script = std::optional<loopback::Script>()](Connection& connection) mutable {
-            if (!script) script = c.script(port);
-            (*script)(connection);
-        });
-        url = server ? server->Url("/moved") : u"http://127.0.0.1:" + ascii(std::to_string(loopback::UnusedPort())) + u"/";
+        if (c.script)
+            server.emplace([&, script = std::optional<loopback::Script>()](Connection& connection) mutable {
+                if (!script) script = c.script(port);
+                (*script)(connection);
+            });
+        url = server ? server->Url("/moved")
+                     : u"http://127.0.0.1:" + ascii(std::to_string(loopback::UnusedPort())) + u"/";
         port = static_cast<std::uint16_t>(std::stoi(std::string(url.begin() + 17, url.end())));
         const auto start = std::chrono::steady_clock::now();
         form.Command1_Click();
@@ -258,7 +268,8 @@ TEST(Module1Servers, EveryDownloadEndsWithinItsBoundAndTheWindowIsIdleAgain) {
         EXPECT_EQ(OpenInternetHandles(), 0);
         EXPECT_EQ(text(ControlId::lblC), L"");
         EXPECT_TRUE(IsWindowEnabled(form.Control(ControlId::Command1)));
-        std::printf("[ figures  ] %-36s %5.2f s, %zu characters, %zu requests\n", c.name, seconds, page.size(), requests);
+        std::printf("[ figures  ] %-36s %5.2f s, %zu characters, %zu requests\n", c.name, seconds, page.size(),
+                    requests);
         page.clear();
     }
 }
