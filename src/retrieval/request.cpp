@@ -28,10 +28,17 @@ double amountValue(std::u16string_view digits) {
     const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
     if (error == std::errc::result_out_of_range || std::isinf(value))
         throw RunTimeError(ErrorKind::Overflow, "amount exceeds the largest double");
+    // Just below the largest double, the 15-digit text rounds up past it, and
+    // no server could read the amount it is sent.
+    const std::string sent = text::toUtf8(amountText(value, u'.'));
+    double readBack = 0.0;
+    if (std::from_chars(sent.data(), sent.data() + sent.size(), readBack).ec != std::errc{} || !std::isfinite(readBack))
+        throw RunTimeError(ErrorKind::Overflow, "amount does not survive its text");
     return value;
 }
 
 std::u16string amountText(double amount, char16_t decimalSeparator) {
+    if (!std::isfinite(amount)) throw RunTimeError(ErrorKind::Overflow, "amount is not a finite number");
     if (amount == 0.0) return u"0";
     // Round to 15 significant digits first; the exponent decides the form.
     char buffer[40];
@@ -39,7 +46,9 @@ std::u16string amountText(double amount, char16_t decimalSeparator) {
     const std::string scientific = buffer;  // d.dddddddddddddde[+-]xx
     const auto ePos = scientific.find('e');
     std::string digits = scientific.substr(0, 1) + scientific.substr(2, ePos - 2);
-    const int exponent = std::stoi(scientific.substr(ePos + 1));
+    int exponent = 0;
+    std::from_chars(scientific.data() + ePos + (scientific[ePos + 1] == '+' ? 2 : 1),
+                    scientific.data() + scientific.size(), exponent);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
     std::string out = amount < 0 ? "-" : "";

@@ -11,12 +11,14 @@ namespace kavrel {
 std::u16string extractCode(std::u16string_view selection);
 
 // The numeric value of the amount box's digit string; empty gives 0.
-// A value past the largest finite double is an overflow.
+// A value whose text (amountText) would not read back as a finite double is an
+// overflow: it could not be sent.
 double amountValue(std::u16string_view digits);
 
 // The standard Double-to-text conversion: 15 significant digits, no grouping,
 // no trailing zeros, plain digits below 1E+15 and exponent form ("1.5E+15")
-// from there on, with the user locale's decimal separator.
+// from there on, with the user locale's decimal separator. An infinite or NaN
+// amount is an overflow.
 std::u16string amountText(double amount, char16_t decimalSeparator);
 
 // Percent-encodes a query component as UTF-8: letters, digits and "-._~" stay.

@@ -20,7 +20,8 @@ public:
     virtual void SetStatusText(const std::u16string& status) = 0;  // lblC
     virtual void SetConvertEnabled(bool enabled) = 0;              // Command1
     virtual void SetMousePointer(MousePointer pointer) = 0;        // Form1
-    virtual void ProcessPendingEvents() = 0;                       // one pass over the queue
+    // One pass over the queue; false when those events closed the window.
+    virtual bool ProcessPendingEvents() = 0;
     virtual void SetResultText(const std::u16string& result) = 0;  // Label1
     virtual int AutoRetrieveBoxValue() = 0;  // Check1: 0 clear, 1 ticked, 2 greyed
 };
@@ -41,19 +42,18 @@ public:
 
     bool AutoRetrieve() const { return autoRetrieve_; }
     const std::u16string& LastResult() const { return lastResult_; }
-    bool Retrieving() const { return retrieving_; }
 
 private:
+    // One retrieval; raises whatever its steps raise. The two handlers around it
+    // end quietly on RunTimeError and std::bad_alloc; anything else is a fault
+    // of the program and passes on.
     void RetrieveRates();
-    void RetrieveQuietly();
 
     ConversionView& view_;
     PageFetcher getCD_;
     bool autoRetrieve_ = false;
     std::u16string lastResult_;
-    // Pending events run once inside a retrieval; a tick or click delivered
-    // there must not start a second retrieval inside the first.
-    bool retrieving_ = false;
+    bool retrieving_ = false;  // a tick or click met inside a retrieval starts none
 };
 
 }  // namespace kavrel

@@ -9,43 +9,39 @@
 namespace kavrel {
 namespace {
 
-// Hands out the scripted read sizes in turn, recording what each read asked for.
-struct ScriptedReads {
-    std::vector<std::size_t> sizes;
-    std::vector<std::size_t> asked;
-    std::size_t next = 0;
-    std::size_t operator()(char* buffer, std::size_t capacity) {
-        asked.push_back(capacity);
-        const std::size_t n = next < sizes.size() ? sizes[next++] : 0;
-        std::memset(buffer, 'a' + static_cast<int>(asked.size() % 26), n);
-        return n;
+TEST(ReadBody, EndsAtAnEmptyReadTheCapOrTheDeadline) {
+    constexpr std::size_t kNever = 1000;
+    const struct {
+        const char* name;
+        std::vector<std::size_t> reads;  // what each read delivers; then 0
+        std::size_t limit;
+        std::size_t expiresAfter;  // reads before the deadline passes
+        std::size_t size, readsMade;
+    } cases[] = {
+        {"full reads, then empty", {2048, 2048, 0}, kMaxBodyBytes, kNever, 4096, 3},
+        {"short reads do not end it", {10, 1, 700, 0, 5}, kMaxBodyBytes, kNever, 711, 4},
+        {"cap", {2048, 2048, 2048, 2048}, 5000, kNever, 5000, 3},
+        {"deadline between reads", {2048, 1, 1, 1, 1}, kMaxBodyBytes, 3, 2050, 3},
+        {"deadline before the first read", {2048}, kMaxBodyBytes, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t made = 0;
+        const auto body = readBody(
+            [&](char* buffer, std::size_t capacity) {
+                EXPECT_EQ(capacity, kReadChunkBytes);
+                const std::size_t n = made < c.reads.size() ? c.reads[made] : 0;
+                std::memset(buffer, 'a' + static_cast<int>(made % 26), n);
+                ++made;
+                return n;
+            },
+            [&] { return made >= c.expiresAfter; }, c.limit);
+        EXPECT_EQ(body.size(), c.size);
+        EXPECT_EQ(made, c.readsMade);
+        // Each read's bytes, in order.
+        for (std::size_t i = 0, at = 0; i < made && at < body.size(); at += c.reads[i++])
+            EXPECT_EQ(body[at], 'a' + static_cast<int>(i % 26)) << at;
     }
-};
-
-TEST(ReadBody, ReadsFullChunksUntilAnEmptyRead) {
-    ScriptedReads reads{{2048, 2048, 0}, {}};
-    EXPECT_EQ(readBody(std::ref(reads)).size(), 4096u);
-    EXPECT_EQ(reads.asked, (std::vector<std::size_t>{2048, 2048, 2048}));
-}
-
-TEST(ReadBody, ShortReadsDoNotEndTheBody) {
-    ScriptedReads reads{{10, 1, 700, 0, 5}, {}};
-    const auto body = readBody(std::ref(reads));
-    EXPECT_EQ(body, std::string(10, 'b') + std::string(1, 'c') + std::string(700, 'd'));
-    EXPECT_EQ(reads.asked.size(), 4u);
-}
-
-TEST(ReadBody, StopsAtTheLimit) {
-    std::size_t reads = 0;
-    const auto body = readBody(
-        [&](char* buffer, std::size_t capacity) {
-            ++reads;
-            std::memset(buffer, 'x', capacity);
-            return capacity;
-        },
-        5000);
-    EXPECT_EQ(body.size(), 5000u);
-    EXPECT_EQ(reads, 3u);
 }
 
 }  // namespace

@@ -2,74 +2,106 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
+#include <variant>
 
 #include "core/run_time_error.h"
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 
 namespace kavrel {
 namespace {
 
-TEST(ExtractCode, TakesTheFirstBracketedGroup) {
-    EXPECT_EQ(extractCode(u"U.S. Dollar (USD)"), u"USD");
-    EXPECT_EQ(extractCode(u"CFA Franc (BCEAO) (XOF)"), u"BCEAO");
-    EXPECT_EQ(extractCode(u"USD)"), u"USD");
-    EXPECT_EQ(extractCode(u"Odd ()"), u"");
-    EXPECT_EQ(extractCode(u" (usd )"), u"usd ");
-}
-
-TEST(ExtractCode, FailsWithoutAClosingBracket) {
-    for (const auto* selection : {u"", u"Euro (EUR", u"Euro"}) {
-        try {
-            extractCode(selection);
-            ADD_FAILURE() << "no failure";
-        } catch (const RunTimeError& error) {
-            EXPECT_EQ(error.kind(), ErrorKind::InvalidArgument);
-        }
-    }
-}
-
-TEST(AmountValue, ReadsTheDigitString) {
-    EXPECT_EQ(amountValue(u""), 0.0);
-    EXPECT_EQ(amountValue(u"0"), 0.0);
-    EXPECT_EQ(amountValue(u"100"), 100.0);
-    EXPECT_EQ(amountValue(u"1000000000000000"), 1e15);
-    EXPECT_EQ(amountValue(std::u16string(308, u'9')), 1e308);
+// The value a step gives, or the kind of run-time error it raises.
+template <class Value, class Step>
+std::variant<Value, ErrorKind> outcome(Step step) {
     try {
-        amountValue(std::u16string(400, u'9'));
-        ADD_FAILURE() << "no overflow";
+        return step();
     } catch (const RunTimeError& error) {
-        EXPECT_EQ(error.kind(), ErrorKind::Overflow);
+        return error.kind();
     }
+}
+
+TEST(ExtractCode, CutsTheFirstBracketedGroup) {
+    const struct {
+        std::u16string selection;
+        std::variant<std::u16string, ErrorKind> code;
+    } cases[] = {
+        {u"U.S. Dollar (USD)", u"USD"},
+        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"},
+        {u"USD)", u"USD"},
+        {u"Odd ()", u""},
+        {u" (usd )", u"usd "},
+        {u"", ErrorKind::InvalidArgument},
+        {u"Euro (EUR", ErrorKind::InvalidArgument},
+        {u"Euro", ErrorKind::InvalidArgument},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(c.selection); }), c.code)
+            << std::string(c.selection.begin(), c.selection.end());
+}
+
+TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
+    const std::u16string belowLargest = u"179769313486231" + std::u16string(294, u'0');
+    // Reads as a double, but its 15-digit text 1.79769313486232E+308 would not.
+    const std::u16string roundsAboveLargest = u"17976931348623157" + std::u16string(292, u'0');
+    const struct {
+        std::u16string digits;
+        std::variant<double, ErrorKind> value;
+    } cases[] = {
+        {u"", 0.0},
+        {u"100", 100.0},
+        {u"1000000000000000", 1e15},
+        {std::u16string(308, u'9'), 1e308},
+        {belowLargest, 1.79769313486231e308},
+        {roundsAboveLargest, ErrorKind::Overflow},
+        {std::u16string(400, u'9'), ErrorKind::Overflow},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(outcome<double>([&] { return amountValue(c.digits); }), c.value) << c.digits.size() << " digits";
 }
 
 TEST(AmountText, WritesFifteenSignificantDigits) {
-    EXPECT_EQ(amountText(0, u'.'), u"0");
-    EXPECT_EQ(amountText(100, u'.'), u"100");
-    EXPECT_EQ(amountText(999999999999999, u'.'), u"999999999999999");
-    EXPECT_EQ(amountText(1e15, u'.'), u"1E+15");
-    EXPECT_EQ(amountText(1.5e15, u','), u"1,5E+15");
-    EXPECT_EQ(amountText(1234567890123456789.0, u'.'), u"1.23456789012346E+18");
-    EXPECT_EQ(amountText(1e300, u'.'), u"1E+300");
-    EXPECT_EQ(amountText(2.5, u','), u"2,5");
+    const struct {
+        double amount;
+        char16_t separator;
+        std::variant<std::u16string, ErrorKind> text;
+    } cases[] = {
+        {0, u'.', u"0"},
+        {100, u'.', u"100"},
+        {999999999999999, u'.', u"999999999999999"},
+        {1e15, u'.', u"1E+15"},
+        {1.5e15, u',', u"1,5E+15"},
+        {1234567890123456789.0, u'.', u"1.23456789012346E+18"},
+        {1e300, u'.', u"1E+300"},
+        {2.5, u',', u"2,5"},
+        {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow},
+        {std::nan(""), u'.', ErrorKind::Overflow},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(outcome<std::u16string>([&] { return amountText(c.amount, c.separator); }), c.text) << c.amount;
 }
 
-TEST(RequestUrl, JoinsThePiecesInOrder) {
-    EXPECT_EQ(requestUrl(u"http://rates.test", 100, u"USD", u"EUR", u'.'),
-              u"http://rates.test/currency/convert?amt=100&from=USD&to=EUR&submit=Convert");
-    EXPECT_EQ(requestUrl(u"http://h", 0, u"USD", u"EUR", u'.'),
-              u"http://h/currency/convert?amt=0&from=USD&to=EUR&submit=Convert");
-    EXPECT_EQ(requestUrl(u"http://h", 1e15, u"BCEAO", u"BEAC", u'.'),
-              u"http://h/currency/convert?amt=1E%2B15&from=BCEAO&to=BEAC&submit=Convert");
-    EXPECT_EQ(requestUrl(u"http://h", 1.5e15, u"A", u"B", u','),
-              u"http://h/currency/convert?amt=1%2C5E%2B15&from=A&to=B&submit=Convert");
-}
-
-TEST(RequestUrl, TypedCodesCannotBreakTheQuery) {
-    EXPECT_EQ(requestUrl(u"http://h", 1, u"US D&to=X", u"\u00e9/#?", u'.'),
-              u"http://h/currency/convert?amt=1&from=US%20D%26to%3DX&to=%C3%A9%2F%23%3F&submit=Convert");
-    EXPECT_EQ(encodeQueryComponent(u"a-b.c_d~e"), u"a-b.c_d~e");
+TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
+    const struct {
+        double amount;
+        std::u16string from, to;
+        char16_t separator;
+        std::u16string query;
+    } cases[] = {
+        {100, u"USD", u"EUR", u'.', u"amt=100&from=USD&to=EUR&submit=Convert"},
+        {0, u"USD", u"EUR", u'.', u"amt=0&from=USD&to=EUR&submit=Convert"},
+        {1e15, u"BCEAO", u"BEAC", u'.', u"amt=1E%2B15&from=BCEAO&to=BEAC&submit=Convert"},
+        {1.5e15, u"A", u"B", u',', u"amt=1%2C5E%2B15&from=A&to=B&submit=Convert"},
+        // Typed codes cannot break the query.
+        {1, u"US D&to=X", u"\u00e9/#?", u'.', u"amt=1&from=US%20D%26to%3DX&to=%C3%A9%2F%23%3F&submit=Convert"},
+        {1, u"a-b.c_d~e", u"", u'.', u"amt=1&from=a-b.c_d~e&to=&submit=Convert"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(requestUrl(u"http://h", c.amount, c.from, c.to, c.separator),
+                  u"http://h/currency/convert?" + c.query);
 }
 
 class ScriptedNetwork : public RateNetwork {

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,14 @@ using ::testing::ElementsAre;
 
 std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
-// Records every view operation in order, as text.
+// Records every view operation in order, as text. One operation can be made to
+// fail, and the pending events can close the window.
 class RecordingView : public ConversionView {
 public:
     std::u16string from = u"U.S. Dollar (USD)", to = u"Euro (EUR)", amount = u"100";
     int checkValue = 0;
+    std::string failingOperation;  // its log entry
+    bool eventsCloseTheWindow = false;
     std::vector<std::string> log;
 
     std::u16string FromText() override { return record("from?", from); }
@@ -29,20 +34,24 @@ public:
     std::u16string AmountText() override { return record("amount?", amount); }
     void SetAmountText(const std::u16string& digits) override {
         amount = digits;
-        log.push_back("amount=" + narrow(digits));
+        record("amount=" + narrow(digits));
     }
-    void SetStatusText(const std::u16string& status) override { log.push_back("status=" + narrow(status)); }
-    void SetConvertEnabled(bool enabled) override { log.push_back(enabled ? "enable" : "disable"); }
+    void SetStatusText(const std::u16string& status) override { record("status=" + narrow(status)); }
+    void SetConvertEnabled(bool enabled) override { record(enabled ? "enable" : "disable"); }
     void SetMousePointer(MousePointer pointer) override {
-        log.push_back("pointer=" + std::to_string(static_cast<int>(pointer)));
+        record("pointer=" + std::to_string(static_cast<int>(pointer)));
     }
-    void ProcessPendingEvents() override { log.push_back("events"); }
-    void SetResultText(const std::u16string& result) override { log.push_back("result=" + narrow(result)); }
+    bool ProcessPendingEvents() override {
+        record("events");
+        return !eventsCloseTheWindow;
+    }
+    void SetResultText(const std::u16string& result) override { record("result=" + narrow(result)); }
     int AutoRetrieveBoxValue() override { return checkValue; }
 
 private:
-    std::u16string record(const char* what, const std::u16string& value) {
-        log.push_back(what);
+    std::u16string record(const std::string& entry, const std::u16string& value = u"") {
+        log.push_back(entry);
+        if (entry == failingOperation) throw RunTimeError(ErrorKind::SystemCallFailed, entry);
         return value;
     }
 };
@@ -53,15 +62,19 @@ struct Request {
 };
 
 class FlowTest : public ::testing::Test {
-protected:
+public:
     RecordingView view;
     std::vector<Request> requests;
-    std::u16string page = kResultPage;
+    std::function<std::u16string()> answer = [] { return kResultPage; };
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
                             view.log.push_back("GetCD");
                             requests.push_back({amount, from, to});
-                            return page;
+                            return answer();
                         }};
+
+    std::vector<std::string> lastEntries(std::size_t count) const {
+        return {view.log.end() - static_cast<std::ptrdiff_t>(std::min(count, view.log.size())), view.log.end()};
+    }
 };
 
 TEST_F(FlowTest, ConvertRunsTheStepsInOrder) {
@@ -102,52 +115,75 @@ TEST_F(FlowTest, CheckBoxSwitchesAutoRetrieveOnlyWhenTicked) {
     EXPECT_TRUE(requests.empty());
 }
 
-TEST_F(FlowTest, SecondFieldComesFirstAndExtraPiecesAreDropped) {
-    const auto resultFor = [this](const std::u16string& fourth, const std::u16string& fifth) {
-        page = u"Currency Conversion Results<table class=g><tr align=c></tr><tr align=r><td>1<td>2<td>3<td>" +
-               fourth + u"</td><td><b>" + fifth + u"</b></td></tr></table>";
-        flow.Command1_Click();
-        return view.log.back();
+TEST_F(FlowTest, TheResultLineShowsBothFieldsWhateverTheyHold) {
+    const struct {
+        std::u16string fourth, fifth;
+        std::string line, lastResult;
+    } cases[] = {
+        {u"", u"", "result= @  per Unit", "~"},
+        {u"1~2", u"3", "result=3 @ 1~2 per Unit", "1~2~3"},
     };
-    EXPECT_EQ(resultFor(u"", u""), "result= @  per Unit");
-    EXPECT_EQ(resultFor(u"1~2", u"3"), "result=2 @ 1 per Unit");
-}
-
-TEST_F(FlowTest, UnextractableCodeFailsBeforeTheBusyState) {
-    view.to = u"Euro";
-    flow.Command1_Click();
-    EXPECT_THAT(view.log, ElementsAre("amount?", "result=", "from?", "to?"));
-    EXPECT_TRUE(requests.empty());
-}
-
-TEST_F(FlowTest, FailuresAfterTheBusyStateLeaveItAndKeepTheLastResult) {
-    flow.Command1_Click();
-    const std::vector<std::string> idleAgain{"status=", "enable", "pointer=0"};
-
-    page = u"";  // offline, or no result table
-    view.log.clear();
-    flow.Command1_Click();
-    EXPECT_EQ(std::vector<std::string>(view.log.end() - 3, view.log.end()), idleAgain);
-    EXPECT_EQ(flow.LastResult(), u"0.8123~81.23");
-
-    view.amount = std::u16string(400, u'9');  // overflow
-    view.log.clear();
-    flow.Command1_Click();
-    EXPECT_EQ(std::vector<std::string>(view.log.end() - 3, view.log.end()), idleAgain);
-    EXPECT_EQ(requests.size(), 2u);
-}
-
-TEST(Flow, ErrorsFromTheFetcherEndTheRetrievalQuietly) {
-    RecordingView view;
-    for (int kind = 0; kind < 2; ++kind) {
-        ConversionFlow flow{view, [kind](double, const std::u16string&, const std::u16string&) -> std::u16string {
-                                if (kind == 0) throw RunTimeError(ErrorKind::MissingSystemFunction, "no wininet");
-                                throw std::bad_alloc();
-                            }};
-        view.log.clear();
-        EXPECT_NO_THROW(flow.Command1_Click());
-        EXPECT_EQ(view.log.back(), "pointer=0");
+    for (const auto& c : cases) {
+        answer = [&] {
+            return u"Currency Conversion Results<table class=g><tr align=c></tr><tr align=r><td>1<td>2<td>3<td>" +
+                   c.fourth + u"</td><td><b>" + c.fifth + u"</b></td></tr></table>";
+        };
+        flow.Command1_Click();
+        EXPECT_EQ(view.log.back(), c.line);
+        EXPECT_EQ(narrow(flow.LastResult()), c.lastResult);
     }
+}
+
+// Every failure ends the retrieval quietly: nothing escapes, no result is shown,
+// LastResult keeps its value, and a busy state that was entered is left.
+TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
+    const std::vector<std::string> idle{"status=", "enable", "pointer=0"};
+    const struct {
+        const char* name;
+        std::function<void(FlowTest&)> arrange;
+        std::size_t requestsSent;
+        std::vector<std::string> lastEntries;
+    } cases[] = {
+        {"code without a closing bracket", [](FlowTest& t) { t.view.to = u"Euro"; }, 0, {"from?", "to?"}},
+        {"page without a result table", [](FlowTest& t) { t.answer = [] { return u""; }; }, 1, idle},
+        {"amount past the largest double", [](FlowTest& t) { t.view.amount = std::u16string(400, u'9'); }, 0, idle},
+        {"error in the download",
+         [](FlowTest& t) {
+             t.answer = []() -> std::u16string { throw RunTimeError(ErrorKind::MissingSystemFunction, "wininet"); };
+         },
+         1, idle},
+        {"out of memory in the download",
+         [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1, idle},
+        {"view fails while the busy state is left after a failure",
+         [](FlowTest& t) {
+             t.answer = [] { return u""; };
+             t.view.failingOperation = "enable";
+         },
+         1, {"GetCD", "status=", "enable"}},
+        {"window closed by the pending events",
+         [](FlowTest& t) { t.view.eventsCloseTheWindow = true; }, 0, {"pointer=11", "events"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingView fresh;
+        view = fresh;
+        requests.clear();
+        answer = [] { return kResultPage; };
+        c.arrange(*this);
+        EXPECT_NO_THROW(flow.Command1_Click());
+        EXPECT_EQ(requests.size(), c.requestsSent);
+        EXPECT_EQ(lastEntries(c.lastEntries.size()), c.lastEntries);
+        EXPECT_EQ(flow.LastResult(), u"");
+    }
+}
+
+TEST_F(FlowTest, AProgrammingFaultIsNotSwallowedAndTheNextClickStillRuns) {
+    answer = []() -> std::u16string { throw std::logic_error("fault"); };
+    EXPECT_THROW(flow.Command1_Click(), std::logic_error);
+    answer = [] { return kResultPage; };
+    flow.Command1_Click();
+    EXPECT_EQ(requests.size(), 2u);
+    EXPECT_EQ(view.log.back(), "result=81.23 @ 0.8123 per Unit");
 }
 
 TEST(Flow, EventsDeliveredDuringARetrievalDoNotStartAnother) {
@@ -156,9 +192,10 @@ TEST(Flow, EventsDeliveredDuringARetrievalDoNotStartAnother) {
     class NestingView : public RecordingView {
     public:
         ConversionFlow** flow = nullptr;
-        void ProcessPendingEvents() override {
+        bool ProcessPendingEvents() override {
             (*flow)->Timer1_Timer();
             (*flow)->Command1_Click();
+            return true;
         }
     } nesting;
     nesting.flow = &running;
@@ -170,8 +207,8 @@ TEST(Flow, EventsDeliveredDuringARetrievalDoNotStartAnother) {
     running = &flow;
     flow.Check1_Click();
     flow.Timer1_Timer();
-    EXPECT_EQ(fetches, 1);
-    EXPECT_FALSE(flow.Retrieving());
+    flow.Timer1_Timer();
+    EXPECT_EQ(fetches, 2);
 }
 
 }  // namespace

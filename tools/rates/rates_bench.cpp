@@ -9,7 +9,7 @@
 #include "page.h"
 #include "rate_table.h"
 #include "reference_rates.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 
 namespace {
 

@@ -126,7 +126,10 @@ void Form1::SetMousePointer(MousePointer pointer) {
     RefreshCursor();
 }
 
-void Form1::ProcessPendingEvents() { ProcessPendingMessages(Handle()); }
+bool Form1::ProcessPendingEvents() {
+    ProcessPendingMessages(Handle());
+    return Handle() != nullptr;  // a close met there has destroyed the window
+}
 
 int Form1::AutoRetrieveBoxValue() {
     return static_cast<int>(SendMessageW(Control(ControlId::Check1), BM_GETCHECK, 0, 0));

@@ -76,7 +76,7 @@ public:
     void SetStatusText(const std::u16string& status) override;
     void SetConvertEnabled(bool enabled) override;
     void SetMousePointer(MousePointer pointer) override;
-    void ProcessPendingEvents() override;
+    bool ProcessPendingEvents() override;
     void SetResultText(const std::u16string& result) override;
     int AutoRetrieveBoxValue() override;
 

@@ -7,13 +7,13 @@
 
 #include "core/run_time_error.h"
 #include "core/text.h"
-#include "retrieval/get_cd.h"
+#include "retrieval/rate_page_request.h"
 #include "win32/form/form1.h"
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
 #include "win32/form/program_end.h"
 #include "win32/form/user_locale.h"
-#include "win32/net/module1.h"
+#include "win32/net/wininet_download.h"
 
 #ifndef KAVREL_RATE_SERVICE
 #error "KAVREL_RATE_SERVICE must name the rate service"

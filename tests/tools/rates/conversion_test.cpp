@@ -9,7 +9,7 @@
 #include "core/run_time_error.h"
 #include "core/text.h"
 #include "page.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 
 namespace kavrel::rates {
 namespace {

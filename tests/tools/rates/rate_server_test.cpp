@@ -12,7 +12,7 @@
 #include "input/catalogue.h"
 #include "options.h"
 #include "page.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 #include "retrieval/request.h"
 #include "test_support.h"
 

@@ -11,7 +11,7 @@
 #include "core/run_time_error.h"
 #include "options.h"
 #include "reference_refresh.h"
-#include "retrieval/parsetex.h"
+#include "retrieval/result_page_parser.h"
 #include "test_support.h"
 
 namespace kavrel::rates {

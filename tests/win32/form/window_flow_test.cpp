@@ -21,6 +21,15 @@ TEST_F(FormTest, AQuitMetDuringARetrievalIsLeftForTheProgramsLoop) {
     EXPECT_EQ(Text(Control(ControlId::Label1)), L"81.23 @ 0.8123 per Unit");
 }
 
+TEST_F(FormTest, ASystemCloseMetDuringARetrievalStopsItBeforeTheRequest) {
+    PostMessageW(Form(), WM_CLOSE, 0, 0);  // Alt+F4 or the task bar's Close, already queued
+    SendMessageW(Control(ControlId::Command1), BM_CLICK, 0, 0);
+    EXPECT_EQ(downloads, 0);
+    EXPECT_EQ(Form(), nullptr);
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program is not told to end";
+}
+
 // The busy state's texts are read from outside by the black-box suite; the
 // pointer is not, so it is asked here.
 TEST_F(FormTest, TheWindowAnswersForItsChildrenWithTheHourglassWhileBusy) {

@@ -121,7 +121,14 @@ std::string Connection::ReadHead(std::chrono::milliseconds limit) {
         if (got <= 0) break;
         head.append(buffer, static_cast<std::size_t>(got));
     }
+    head_ = head;
     return head;
+}
+
+void Connection::Reset() {
+    const linger abortive{1, 0};
+    setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    socket_ = Socket();
 }
 
 ScriptedServer::ScriptedServer(Script script)

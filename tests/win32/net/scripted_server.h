@@ -52,7 +52,11 @@ public:
     // Stays silent until the client hangs up; false when `limit` passes first.
     bool AwaitHangUp(std::chrono::milliseconds limit);
 
+    // Ends the connection with a reset instead of an orderly close.
+    void Reset();
+
     std::string ReadHead(std::chrono::milliseconds limit);
+    const std::string& RequestHead() const { return head_; }
 
 private:
     bool Readable(std::chrono::milliseconds wait) const;
@@ -60,6 +64,7 @@ private:
 
     Socket socket_;
     std::stop_token stop_;
+    std::string head_;
 };
 
 struct RecordedRequest {

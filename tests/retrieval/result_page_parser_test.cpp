@@ -1,0 +1,83 @@
+#include "retrieval/result_page_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+
+#include "core/run_time_error.h"
+
+namespace kavrel {
+namespace {
+
+const std::u16string kNav = u"<table class=nav><tr align=left><td>Home</td></tr></table>\n";
+const std::u16string kMarker = u"<h2>Currency Conversion Results</h2>\n";
+const std::u16string kHeaderRow =
+    u"<tr align=center><th>From</th><th>To</th><th>Amount</th><th>Rate</th><th>Result</th></tr>\n";
+
+std::u16string row(const std::u16string& fourthCell, const std::u16string& fifthCell) {
+    return u"<tr align=right><td>USD</td><td>EUR</td><td>100</td>" + fourthCell + fifthCell + u"</tr>\n";
+}
+const std::u16string kResultRow = row(u"<td class=r>0.8123</td>", u"<td><b>81.23</b></td>");
+
+std::u16string page(const std::u16string& rows, const std::u16string& marker = kMarker) {
+    return kNav + marker + u"<table class=grid>\n" + rows + u"</table>\n";
+}
+
+std::variant<std::u16string, ErrorKind> parsed(const std::u16string& text) {
+    try {
+        return parsetex(text);
+    } catch (const RunTimeError& error) {
+        return error.kind();
+    }
+}
+
+TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
+    using K = ErrorKind;
+    const std::u16string upper =
+        u"<h2>Currency Conversion Results</h2><TABLE CLASS=grid><TR ALIGN=center><th>x</th></TR>"
+        u"<TR ALIGN=right><td>USD</td><td>EUR</td><td>100</td><td "
+        u"class=r>0.8123</td><td><B>81.23</B></td></TR></TABLE>";
+    const struct {
+        const char* name;
+        std::u16string page;
+        std::variant<std::u16string, ErrorKind> result;
+    } cases[] = {
+        {"worked example", page(kHeaderRow + kResultRow), u"0.8123~81.23"},
+        {"markers in capitals", upper, u"0.8123~81.23"},
+        {"fifth cell without bold", page(kHeaderRow + row(u"<td>0.8123</td>", u"<td>81.23</td>")), u"0.8123~81.23"},
+        {"fifth cell with an attribute", page(kHeaderRow + row(u"<td>0.8123</td>", u"<td class=x>81.23</td>")),
+         u"0.8123~class=x>81.23"},
+        {"cells taken across rows",
+         page(kHeaderRow + u"<tr align=right><td>USD</td><td>EUR</td><td>100</td><td>0.8123</td></tr>"
+                           u"<tr align=right><td><b>9.9</b></td></tr>"),
+         u"0.8123~9.9"},
+        {"the first b> whatever tag it ends", page(kHeaderRow + row(u"<td>0.8123</td>", u"<td>x</b>7<i>")),
+         u"0.8123~7"},
+        {"empty fourth cell", page(kHeaderRow + row(u"<td></td>", u"<td><b>81.23</b></td>")), u"~81.23"},
+        {"fourth cell starting with a tag", page(kHeaderRow + row(u"<td><i>0.8</i></td>", u"<td><b>1</b></td>")),
+         u"~1"},
+        {"entities and ~ stay", page(kHeaderRow + row(u"<td>&nbsp;0.8 ~x</td>", u"<td><b>\u00e9</b></td>")),
+         u"&nbsp;0.8 ~x~\u00e9"},
+        {"results far down the page", std::u16string(100000, u' ') + page(kHeaderRow + kResultRow), u"0.8123~81.23"},
+        {"empty page", u"", K::InvalidArgument},
+        {"results marker in lower case", page(kHeaderRow + kResultRow, u"currency conversion results"),
+         K::InvalidArgument},
+        {"no table", kMarker + u"<p>no table</p>", K::InvalidArgument},
+        {"no table end", kMarker + u"<table class=grid>" + kHeaderRow + kResultRow, K::InvalidArgument},
+        {"no row tag", page(u"<tr><td>a</td></tr>"), K::InvalidArgument},
+        {"one row tag", page(kHeaderRow), K::InvalidArgument},
+        {"row tag never closed", page(u"<tr align=center"), K::InvalidArgument},
+        {"four cells", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4</tr>"), K::IndexOutOfRange},
+        {"cell tags in capitals",
+         page(kHeaderRow +
+              u"<tr align=right><TD>USD</TD><TD>EUR</TD><TD>100</TD><TD>0.8123</TD><TD><b>81.23</b></TD></tr>"),
+         K::IndexOutOfRange},
+        {"no tag after the fifth cell", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4<td><b>5"),
+         K::InvalidArgument},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parsed(c.page), c.result) << c.name;
+}
+
+}  // namespace
+}  // namespace kavrel
