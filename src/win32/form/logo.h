@@ -1,11 +1,11 @@
 #pragma once
-// The logo picture stored in the program file (a JPEG), decoded by the
-// system's picture loader and drawn stretched into any rectangle.
+// The logo picture stored in the program file (a JPEG), decoded once at start
+// into 32-bit pixels in memory (no COM, no picture library) and drawn
+// stretched into any rectangle.
 #include <windows.h>
-#include <ole2.h>
-#include <olectl.h>
 
-#include "win32/form/handles.h"
+#include <cstdint>
+#include <vector>
 
 namespace kavrel::win32 {
 
@@ -15,10 +15,16 @@ public:
     // shows what lies behind it, as an image without a picture does.
     Logo(HINSTANCE instance, int resource);
 
+    // Stretched to the rectangle exactly, proportions not kept, with the
+    // device context's stretch mode.
     void Draw(HDC dc, const RECT& target) const;
+    bool Empty() const { return pixels_.empty(); }
+    SIZE PixelSize() const { return {width_, height_}; }
 
 private:
-    ComPointer<IPicture> picture_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> pixels_;  // top row first, 0x00RRGGBB as a DIB holds them
 };
 
 }  // namespace kavrel::win32

@@ -8,6 +8,7 @@
 #include "core/run_time_error.h"
 #include "core/text.h"
 #include "retrieval/rate_page_request.h"
+#include "win32/bench_marks.h"
 #include "win32/form/form1.h"
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
@@ -28,8 +29,30 @@ int ScreenDpi() {
     return screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kUsualDpi;
 }
 
+#ifdef KAVREL_BENCH_MARKS
+// The network with a mark after the online check and after the download.
+class MarkedNetwork final : public kavrel::RateNetwork {
+public:
+    bool IsConnected() override {
+        const bool connected = network_.IsConnected();
+        kavrel::win32::bench::Mark("online check done");
+        return connected;
+    }
+    std::u16string GetPageSource(const std::u16string& url) override {
+        auto page = network_.GetPageSource(url);
+        kavrel::win32::bench::Mark("download done");
+        return page;
+    }
+
+private:
+    kavrel::win32::Module1 network_;
+};
+#else
+using MarkedNetwork = kavrel::win32::Module1;
+#endif
+
 int Run(HINSTANCE instance, int show) {
-    kavrel::win32::Module1 network;
+    MarkedNetwork network;
     const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE),
                                                kavrel::win32::UserDecimalSeparator()};
     kavrel::win32::Form1 form(
@@ -38,13 +61,16 @@ int Run(HINSTANCE instance, int show) {
             return kavrel::GetCD(amount, from, to, settings, network);
         },
         [] { ExitProcess(0); });
+    kavrel::win32::bench::Mark("Form1 made and loaded");
     form.Show(show);
+    kavrel::win32::bench::Mark("shown and updated");
     return kavrel::win32::RunMessageLoop(form.Handle());
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    kavrel::win32::bench::Mark("WinMain");
     try {
         return Run(instance, show);
     } catch (const kavrel::RunTimeError& error) {
