@@ -9,6 +9,7 @@
 #include <string>
 
 #include "win32/ansi_text.h"
+#include "win32/bench_marks.h"
 #include "win32/form/form1.h"
 
 #ifndef KAVREL_MAKER_SITE
@@ -37,8 +38,12 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT: {
-            const PaintScope paint(window);
-            PaintScene(CurrentScene(), paint.dc(), paint.area(), POINT{item.rect.left, item.rect.top});
+            bench::Mark("paint+");
+            {
+                const PaintScope paint(window);
+                PaintScene(CurrentScene(), paint.dc(), paint.area(), POINT{item.rect.left, item.rect.top});
+            }
+            bench::Mark("paint-");
             return 0;
         }
         case WM_GETFONT:
@@ -56,6 +61,9 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
             return 0;
         case WM_LBUTTONUP:
             OnItemLeftButtonUp(item, lparam);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!item.layout->hint.empty()) ShowHintOf(item, wparam, lparam);
             return 0;
         case WM_CAPTURECHANGED:
             if (pressed_ == window) pressed_ = nullptr;

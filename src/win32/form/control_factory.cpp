@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/run_time_error.h"
+#include "win32/bench_marks.h"
 #include "win32/form/form1.h"
 #include "win32/form/resource_ids.h"
 #include "win32/form/wide_text.h"
@@ -96,15 +97,16 @@ Form1::Form1(HINSTANCE instance, int dpi, PageFetcher getCD, EndProgram endProgr
       itemClass_(ClassDescription(instance, kItemClass, ItemProcedure, nullptr, nullptr)) {
     if (!formClass_.Registered() || !itemClass_.Registered())
         throw RunTimeError(ErrorKind::SystemCallFailed, "cannot register the window's classes");
-    const INITCOMMONCONTROLSEX hintClasses{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&hintClasses);
+    bench::Mark("classes registered");
 
     const auto table = layout::FormControls();
     controls_.reserve(table.size());
     for (const auto& control : table) controls_.push_back({&control, layout::Pixels(control.twips, dpi_)});
 
     CreateFormWindow();
+    bench::Mark("window created");
     CreateControls();
+    bench::Mark("controls created");
     Form_Load();
 }
 
@@ -154,13 +156,30 @@ void Form1::CreateControl(ControlState& state, int windowId) {
     const auto& font = control.font.value_or(layout::FormWindow().font);
     SendMessageW(state.window, WM_SETFONT, reinterpret_cast<WPARAM>(gdi_.Font(font)), FALSE);
     if (control.kind == Kind::TextBox) SendMessageW(state.window, EM_SETLIMITTEXT, kNoTextLimit, 0);
+    if (control.kind == Kind::TextBox) Subclass(state.window, AmountBoxProcedure);
     if (layout::IsDropDown(control.kind)) {
         FitComboHeight(state);
-        if (control.settings & layout::setting::Flat)
-            SetWindowSubclass(state.window, FlatComboProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        if (control.settings & layout::setting::Flat) Subclass(state.window, FlatComboProcedure);
         if (control.kind == Kind::DropDownBox) SetWindowTextW(state.window, Wide(control.text).c_str());
     }
-    if (!control.hint.empty()) AddHint(state);
+}
+
+// A plain window-procedure subclass: nothing beyond user32 is loaded before
+// the first paint. Each control keeps the procedure it had, which may itself
+// be another subclass.
+void Form1::Subclass(HWND control, WNDPROC procedure) {
+    const auto id = ControlIdOf(GetDlgCtrlID(control));
+    if (!id) return;
+    systemProcedures_[layout::IndexOf(*id)] =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+LRESULT Form1::CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto* form = reinterpret_cast<const Form1*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
+    const auto id = ControlIdOf(GetDlgCtrlID(window));
+    const WNDPROC system = form && id ? form->systemProcedures_[layout::IndexOf(*id)] : nullptr;
+    return system ? CallWindowProcW(system, window, message, wparam, lparam)
+                  : DefWindowProcW(window, message, wparam, lparam);
 }
 
 // A drop-down box's closed height follows its font; the layout's height wins.
@@ -178,13 +197,22 @@ void Form1::FitComboHeight(const ControlState& state) {
     setFieldHeight(state.rect.height() - frame);
 }
 
-void Form1::AddHint(const ControlState& state) {
-    if (!hints_) {
-        hints_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                                     instance_, nullptr));
-        if (!hints_) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create the hint window");
+// The hint window is made when the mouse first moves over a control with a
+// hint (the logo), not at start-up: it is a window of its own, from a library
+// of its own. That first move is handed on to it, so the hint shows as if it
+// had been there all along; later moves reach it through its own subclass.
+void Form1::ShowHintOf(const ControlState& state, WPARAM keys, LPARAM point) {
+    if (hints_) return;
+    try {
+        const INITCOMMONCONTROLSEX hintClasses{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+        initCommonControlsEx_(&hintClasses);
+    } catch (const RunTimeError&) {
+        return;  // no hint library: the window works on without hints
     }
+    hints_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_,
+                                 nullptr));
+    if (!hints_) return;
     std::wstring text = Wide(state.layout->hint);
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
@@ -193,6 +221,9 @@ void Form1::AddHint(const ControlState& state) {
     tool.uId = reinterpret_cast<UINT_PTR>(state.window);
     tool.lpszText = text.data();
     SendMessageW(hints_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    MSG move{state.window, WM_MOUSEMOVE, keys, point, static_cast<DWORD>(GetMessageTime()), {}};
+    GetCursorPos(&move.pt);
+    SendMessageW(hints_.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 }  // namespace kavrel::win32

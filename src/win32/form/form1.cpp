@@ -6,9 +6,12 @@
 
 #include <string>
 
+#include <windowsx.h>
+
 #include "core/run_time_error.h"
 #include "input/amount_filter.h"
 #include "input/catalogue.h"
+#include "win32/bench_marks.h"
 #include "win32/form/message_loop.h"
 #include "win32/form/program_end.h"
 #include "win32/form/wide_text.h"
@@ -74,6 +77,17 @@ Scene Form1::CurrentScene() { return Scene{controls_, gdi_, logo_, layout::FormW
 // ---- Start-up -------------------------------------------------------------
 
 void Form1::FillBox(HWND box) {
+    // The list is laid out and drawn once when filled, not after every entry.
+    struct RedrawOff {
+        HWND box;
+        explicit RedrawOff(HWND b) : box(b) { SendMessageW(box, WM_SETREDRAW, FALSE, 0); }
+        ~RedrawOff() { SendMessageW(box, WM_SETREDRAW, TRUE, 0); }
+        RedrawOff(const RedrawOff&) = delete;
+        RedrawOff& operator=(const RedrawOff&) = delete;
+    } const redrawOff(box);
+    constexpr std::size_t kCharactersPerEntry = 32;
+    SendMessageW(box, CB_INITSTORAGE, std::size(CurrencyCatalogue),
+                 std::size(CurrencyCatalogue) * kCharactersPerEntry * sizeof(wchar_t));
     for (const auto entry : CurrencyCatalogue) AppendEntry(box, entry);
 }
 
@@ -96,6 +110,43 @@ void Form1::Form_Load() {
 
 void Form1::txtAm_Change() { onlyNumber(AmountText()); }
 
+// A paste arrives filtered: the box then lays out the pasted text once, and
+// the change event's filter finds only digits and leaves the text as it is.
+// Like the box's own paste, it takes the clipboard's text up to its first line
+// break and puts it in place of the selection.
+void Form1::PasteDigits(HWND box) {
+    std::u16string pasted;
+    if (!OpenClipboard(box)) return;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+            std::wstring_view line(text);
+            line = line.substr(0, line.find(L'\n'));
+            if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+            pasted = FromWide(line);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    const std::wstring digits = Wide(onlyDigits(pasted));
+    DWORD start = 0, end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    if (digits.empty() && start == end) {
+        onlyNumber(AmountText());  // nothing to insert: only the caret goes to the end, as after any paste
+        return;
+    }
+    SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(digits.c_str()));
+}
+
+LRESULT CALLBACK Form1::AmountBoxProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
+    if (message != WM_PASTE || !form || (GetWindowLongPtrW(window, GWL_STYLE) & ES_READONLY))
+        return CallSystemProcedure(window, message, wparam, lparam);
+    return AtProcedureBoundary([&] {
+        form->PasteDigits(window);
+        return LRESULT{0};
+    });
+}
+
 void Form1::onlyNumber(std::u16string text) {
     const HWND box = Control(ControlId::txtAm);
     // Unchanged text raises no change event, so the nested pass ends here.
@@ -115,19 +166,31 @@ std::u16string Form1::AmountText() { return WindowText(Control(ControlId::txtAm)
 
 void Form1::SetAmountText(const std::u16string& digits) { SetWindowTextIfChanged(Control(ControlId::txtAm), digits); }
 
-void Form1::SetStatusText(const std::u16string& status) { SetWindowTextIfChanged(Control(ControlId::lblC), status); }
+void Form1::SetStatusText(const std::u16string& status) {
+    SetWindowTextIfChanged(Control(ControlId::lblC), status);
+    bench::Mark("status text set");
+}
 
-void Form1::SetResultText(const std::u16string& result) { SetWindowTextIfChanged(Control(ControlId::Label1), result); }
+void Form1::SetResultText(const std::u16string& result) {
+    SetWindowTextIfChanged(Control(ControlId::Label1), result);
+    if (!result.empty()) bench::Mark("result text set");
+}
 
-void Form1::SetConvertEnabled(bool enabled) { EnableWindow(Control(ControlId::Command1), enabled ? TRUE : FALSE); }
+void Form1::SetConvertEnabled(bool enabled) {
+    EnableWindow(Control(ControlId::Command1), enabled ? TRUE : FALSE);
+    bench::Mark("Convert enabled or disabled");
+}
 
 void Form1::SetMousePointer(MousePointer pointer) {
     busy_ = pointer == MousePointer::Hourglass;
     RefreshCursor();
+    bench::Mark("pointer set");
 }
 
 bool Form1::ProcessPendingEvents() {
+    bench::Mark("pending events+");
     ProcessPendingMessages(Handle());
+    bench::Mark("pending events-");
     return Handle() != nullptr;  // a close met there has destroyed the window
 }
 
@@ -135,10 +198,15 @@ int Form1::AutoRetrieveBoxValue() {
     return static_cast<int>(SendMessageW(Control(ControlId::Check1), BM_GETCHECK, 0, 0));
 }
 
-// The pointer changes at once, not only when the mouse next moves.
+// The pointer changes at once, not only when the mouse next moves. Where the
+// mouse is comes from the last message taken from the queue: asking the
+// display (GetCursorPos) costs a round trip to it, twice in every retrieval.
+// Had the mouse moved since, its own move message sets the pointer anyway.
 void Form1::RefreshCursor() {
-    POINT point{};
-    if (!GetCursorPos(&point)) return;
+    const DWORD position = GetMessagePos();
+    const POINT point{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    RECT frame{};
+    if (!GetWindowRect(Handle(), &frame) || !PtInRect(&frame, point)) return;
     const HWND under = WindowFromPoint(point);
     if (!under || (under != Handle() && !IsChild(Handle(), under))) return;
     const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
@@ -207,8 +275,12 @@ LRESULT Form1::OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT Form1::OnPaint() {
-    const PaintScope paint(Handle());
-    PaintScene(CurrentScene(), paint.dc(), paint.area(), POINT{0, 0});
+    bench::Mark("paint+");
+    {
+        const PaintScope paint(Handle());
+        PaintScene(CurrentScene(), paint.dc(), paint.area(), POINT{0, 0});
+    }
+    bench::Mark("paint-");
     return 0;
 }
 
@@ -233,6 +305,7 @@ void Form1::OnCommand(int windowId, int notification) {
     if (!id) return;
     switch (*id) {
         case ControlId::Command1:
+            if (notification == BN_CLICKED) bench::Mark("Convert clicked");
             // An owner-drawn button reports a quick second click as a double click.
             if (notification == BN_CLICKED || notification == BN_DOUBLECLICKED) Command1_Click();
             break;

@@ -5,7 +5,9 @@
 // the controls. Its code lies in four files by job: form1.cpp (the window
 // itself), control_factory.cpp, owner_draw.cpp and chrome.cpp.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -67,6 +69,8 @@ public:
 
     // The amount box keeps its digits only, the caret after the last one.
     void onlyNumber(std::u16string text);
+    // A paste into the amount box: its digits only, in place of the selection.
+    void PasteDigits(HWND box);
 
     // ConversionView
     std::u16string FromText() override;
@@ -101,12 +105,17 @@ private:
     void CreateFormWindow();
     void CreateControls();
     void CreateControl(ControlState& state, int windowId);
-    void AddHint(const ControlState& state);
+    void Subclass(HWND control, WNDPROC procedure);
+    // The procedure a subclassed control had before, which handles all the rest.
+    static LRESULT CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    void ShowHintOf(const ControlState& state, WPARAM keys, LPARAM point);
     void FitComboHeight(const ControlState& state);
 
     // owner_draw.cpp
-    static LRESULT CALLBACK FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                               UINT_PTR id, DWORD_PTR form);
+    // The system's own procedures of the subclassed controls run inside these;
+    // both controls are children of the window, whose user data is the form.
+    static LRESULT CALLBACK FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    static LRESULT CALLBACK AmountBoxProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT OnControlColour(UINT message, HDC dc, HWND control);
     void OnDrawButton(const DRAWITEMSTRUCT& item);
     void PaintFlatFrame(HWND combo);
@@ -119,11 +128,13 @@ private:
     // Opens a document through the shell with no parameters; its answer is not asked.
     void ShellOpen(const std::u16string& document, std::int32_t show);
 
-    ComApartment com_;
     HINSTANCE instance_;
     int dpi_;
     EndProgram endProgram_;
     SystemCalls system_;
+    // The hint window's library, loaded when the mouse first rests on a control with a hint.
+    SystemFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)> initCommonControlsEx_{"comctl32.dll",
+                                                                                   "InitCommonControlsEx"};
     GdiCache gdi_;
     IconHandle icon_;
     IconHandle smallIcon_;
@@ -136,6 +147,7 @@ private:
     WindowClass itemClass_;
     WindowHandle window_;
     WindowHandle hints_;
+    std::array<WNDPROC, layout::kControlCount> systemProcedures_{};  // of the subclassed controls
     bool busy_ = false;
     bool quitsWhenClosed_ = false;
     HWND pressed_ = nullptr;     // the label or image a left button went down on

@@ -2,7 +2,6 @@
 // Owners for the system handles the window uses: each is released by the
 // object that holds it, on every way out.
 #include <windows.h>
-#include <ole2.h>
 
 #include <memory>
 #include <type_traits>
@@ -77,12 +76,6 @@ private:
     HDC dc_;
 };
 
-struct ComRelease {
-    void operator()(IUnknown* object) const noexcept { object->Release(); }
-};
-template <class Interface>
-using ComPointer = std::unique_ptr<Interface, ComRelease>;
-
 // A window class registered for as long as the object lives.
 class WindowClass {
 public:
@@ -101,20 +94,6 @@ private:
     HINSTANCE instance_;
     const wchar_t* name_;  // a literal of the program
     bool registered_ = false;
-};
-
-// COM for this thread while the object lives (the picture decoder needs it).
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
 };
 
 }  // namespace kavrel::win32

@@ -18,8 +18,6 @@ public:
     // Stretched to the rectangle exactly, proportions not kept, with the
     // device context's stretch mode.
     void Draw(HDC dc, const RECT& target) const;
-    bool Empty() const { return pixels_.empty(); }
-    SIZE PixelSize() const { return {width_, height_}; }
 
 private:
     int width_ = 0;

@@ -8,18 +8,18 @@
 
 #include <string>
 
+#include "win32/bench_marks.h"
 #include "win32/form/form1.h"
 #include "win32/form/program_end.h"
 #include "win32/form/wide_text.h"
 
 namespace kavrel::win32 {
 
-LRESULT CALLBACK Form1::FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                           DWORD_PTR form) {
+LRESULT CALLBACK Form1::FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return AtProcedureBoundary([&] {
-        if (message == WM_NCDESTROY) RemoveWindowSubclass(window, FlatComboProcedure, 0);
-        const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
-        if (message == WM_PAINT) reinterpret_cast<Form1*>(form)->PaintFlatFrame(window);
+        const LRESULT result = CallSystemProcedure(window, message, wparam, lparam);
+        auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(GetParent(window), GWLP_USERDATA));
+        if (message == WM_PAINT && form) form->PaintFlatFrame(window);
         return result;
     });
 }
@@ -36,6 +36,14 @@ LRESULT Form1::OnControlColour(UINT message, HDC dc, HWND control) {
 // The graphical button: its own background colour, a raised edge that sinks
 // while pressed, the caption with its access key underlined.
 void Form1::OnDrawButton(const DRAWITEMSTRUCT& item) {
+    bench::Mark("button drawn");
+    if (item.itemAction != ODA_DRAWENTIRE) {
+        // A press, a release or the focus changed: drawn with the next paint,
+        // so that a click, which presses, releases and then disables the
+        // button, draws it once and not three times.
+        InvalidateRect(item.hwndItem, nullptr, FALSE);
+        return;
+    }
     const ControlState* state = StateOf(item.hwndItem);
     if (!state) return;
     const auto& control = *state->layout;

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <utility>
 
@@ -127,6 +129,45 @@ TEST_F(AmountBoxTest, LongTextsAreFilteredWholeAndSameTextRaisesNoChange) {
 
     form->SetAmountText(u"45");
     EXPECT_EQ(Selection(), std::make_pair(DWORD{2}, DWORD{2}));
+}
+
+void OfferToClipboard(const std::wstring& text) {
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    ASSERT_NE(memory, nullptr);
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+}
+
+// A paste puts the digits of the clipboard's first line in place of the
+// selection, and the caret after the last digit of the box, also when there
+// was nothing to insert.
+TEST_F(AmountBoxTest, PasteKeepsTheDigitsOfTheFirstLine) {
+    struct Case {
+        const wchar_t* before;
+        DWORD selectFrom, selectTo;
+        const wchar_t* clipboard;
+        const wchar_t* after;
+    };
+    const Case cases[] = {
+        {L"98", 1, 2, L"-1,2\r\n34", L"912"},
+        {L"12", 0, 0, L"ab", L"12"},
+        {L"55", 0, 2, L"x", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "pasting " << c.clipboard);
+        Paste(c.before);
+        SendMessageW(Box(), EM_SETSEL, c.selectFrom, c.selectTo);
+        OfferToClipboard(c.clipboard);
+        SendMessageW(Box(), WM_PASTE, 0, 0);
+        EXPECT_EQ(Text(Box()), c.after);
+        const auto end = static_cast<DWORD>(std::wcslen(c.after));
+        EXPECT_EQ(Selection(), std::make_pair(end, end));
+    }
 }
 
 }  // namespace
