@@ -11,6 +11,7 @@
 #define STBI_NO_HDR
 #define STBI_NO_SIMD  // a 50 x 40 picture: smaller code matters more than speed
 #define STBI_NO_FAILURE_STRINGS
+#define STBI_NO_THREAD_LOCALS  // one thread decodes, once: no thread-local runtime linked for it
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #if defined(__GNUC__)
