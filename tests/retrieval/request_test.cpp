@@ -73,7 +73,6 @@ TEST(AmountText, WritesFifteenSignificantDigits) {
         {100, u'.', u"100"},
         {999999999999999, u'.', u"999999999999999"},
         {1e15, u'.', u"1E+15"},
-        {1.5e15, u',', u"1,5E+15"},
         {1234567890123456789.0, u'.', u"1.23456789012346E+18"},
         {1e300, u'.', u"1E+300"},
         {2.5, u',', u"2,5"},
@@ -92,8 +91,6 @@ TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
         std::u16string query;
     } cases[] = {
         {100, u"USD", u"EUR", u'.', u"amt=100&from=USD&to=EUR&submit=Convert"},
-        {0, u"USD", u"EUR", u'.', u"amt=0&from=USD&to=EUR&submit=Convert"},
-        {1e15, u"BCEAO", u"BEAC", u'.', u"amt=1E%2B15&from=BCEAO&to=BEAC&submit=Convert"},
         {1.5e15, u"A", u"B", u',', u"amt=1%2C5E%2B15&from=A&to=B&submit=Convert"},
         // Typed codes cannot break the query.
         {1, u"US D&to=X", u"\u00e9/#?", u'.', u"amt=1&from=US%20D%26to%3DX&to=%C3%A9%2F%23%3F&submit=Convert"},
