@@ -1,6 +1,6 @@
-// Runs a fuzz target over its corpus without libFuzzer: every file named, or
-// every file in every directory named, once. Built with any compiler, so the
-// corpus replays in the ordinary test run.
+// Runs a fuzz target over its corpus without libFuzzer: every file in every
+// directory named, once. Built with any compiler, so the corpus replays in the
+// ordinary test run.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,27 +10,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void Replay(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     std::size_t replayed = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path named = argv[i];
-        if (!std::filesystem::is_directory(named)) {
-            Replay(named), ++replayed;
-            continue;
+    for (int i = 1; i < argc; ++i)
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            LLVMFuzzerTestOneInput(bytes.data(), bytes.size()), ++replayed;
         }
-        for (const auto& entry : std::filesystem::directory_iterator(named))
-            if (entry.is_regular_file()) Replay(entry.path()), ++replayed;
-    }
     std::printf("replayed %zu inputs\n", replayed);
     return replayed > 0 ? 0 : 1;  // an empty corpus proves nothing
 }
