@@ -229,21 +229,18 @@ loopback::Script redirect(const std::string& location, const std::string& body) 
 std::string gzipBomb(std::size_t inflated) {
     std::string out = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 0, '\xff'};
     unsigned bits = 0, used = 0;
-    const auto put = [&](unsigned value, unsigned count, bool codeOrder) {
-        for (unsigned i = 0; i < count; ++i) {
-            const unsigned bit = codeOrder ? (value >> (count - 1 - i)) & 1 : (value >> i) & 1;
-            bits |= bit << used;
+    const auto put = [&](unsigned code, unsigned count) {  // highest bit first, into bytes from their lowest bit
+        for (unsigned i = count; i-- > 0;) {
+            bits |= ((code >> i) & 1) << used;
             if (++used == 8) out += static_cast<char>(bits), bits = used = 0;
         }
     };
-    put(1, 1, false), put(1, 2, false);  // the last block, fixed codes
-    put(0x30, 8, true);                  // literal 0
-    for (std::size_t n = 1; n + 258 <= inflated; n += 258) put(0xC5, 8, true), put(0, 5, true);
-    put(0, 7, true);  // end of block
+    put(0b110, 3);  // the last block, fixed codes
+    put(0x30, 8);   // literal 0
+    for (std::size_t n = 1; n + 258 <= inflated; n += 258) put(0xC5, 8), put(0, 5);
+    put(0, 7);      // end of block
     if (used) out += static_cast<char>(bits);
-    const auto size = static_cast<std::uint32_t>(inflated);
-    out += std::string(4, '\0');
-    for (int i = 0; i < 4; ++i) out += static_cast<char>(size >> (8 * i));
+    for (int i = 0; i < 8; ++i) out += static_cast<char>(i < 4 ? 0 : inflated >> (8 * (i - 4)));  // check sum, size
     return out;
 }
 
