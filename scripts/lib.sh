@@ -30,9 +30,14 @@ kernel_runs_32bit() {
   return 1
 }
 
-# Debian's Wine: each architecture has its own loader, server and prefix.
+# Debian's Wine: each architecture has its own loader and its own prefix.
 wine_loader() { case $1 in win32) echo /usr/lib/wine/wine ;; win64) echo /usr/lib/wine/wine64 ;; *) return 1 ;; esac; }
-wine_server() { case $1 in win32) echo /usr/lib/wine/wineserver32 ;; win64) echo /usr/lib/wine/wineserver64 ;; *) return 1 ;; esac; }
+# One server serves both kinds of program; like Debian's own wrapper, take the
+# 64-bit one where it is installed (it always is: setup installs wine64).
+wine_server() {
+  case $1 in win32 | win64) ;; *) return 1 ;; esac
+  if [ -x /usr/lib/wine/wineserver64 ]; then echo /usr/lib/wine/wineserver64; else echo /usr/lib/wine/wineserver32; fi
+}
 
 # Chooses the Wine of one architecture (win32 or win64) for what follows. Programs
 # then start with "$KAVREL_WINE" and the server is "$WINESERVER" (Wine reads it too).
@@ -85,7 +90,6 @@ wine_warm_up() {
 stop_wineservers() {
   local arch
   for arch in win32 win64; do
-    [ -x "$(wine_server $arch)" ] || continue
     WINEPREFIX="$KAVREL_ROOT/build/wine-$arch" "$(wine_server $arch)" -k 2>/dev/null || true
   done
 }
