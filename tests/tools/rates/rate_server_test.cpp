@@ -1,62 +1,110 @@
+// The service on loopback: its answers, its stop, its command line, and the
+// refresh of its rates from a reference file source.
 #include "rate_server.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "core/run_time_error.h"
-#include "core/text.h"
-#include "input/catalogue.h"
 #include "options.h"
-#include "page.h"
+#include "reference_rates.h"
+#include "reference_refresh.h"
 #include "retrieval/result_page_parser.h"
-#include "retrieval/request.h"
-#include "test_support.h"
 
 namespace kavrel::rates {
 namespace {
 
+constexpr const char* kLoopback = "127.0.0.1";
 const RateTable kTable =
     RateTable::parse("code,usd_value,date,source\nUSD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\n");
 
-std::u16string resultPair(const httplib::Result& result) {
+// A rate server on a free loopback port, serving on its own thread until destroyed.
+struct RunningServer {
+    explicit RunningServer(std::optional<RateTable> table) {
+        if (table) server.publish(std::move(*table));
+    }
+    ~RunningServer() { server.stop(); }
+    httplib::Client client() const { return httplib::Client(kLoopback, port); }
+
+    RateServer server{[](const std::string&) {}};
+    int port = server.bind(kLoopback, 0);
+    std::jthread thread{[this] { server.run(); }};  // last: joined before the server goes
+};
+
+// Serves /rates with the answers it is given in turn, the last one from then on,
+// over HTTP or, given a certificate and its key, HTTPS.
+template <class Server = httplib::Server>
+class Source {
+public:
+    template <class... Tls>
+    explicit Source(std::vector<std::pair<int, std::string>> answers, const Tls&... tls)
+        : server_(tls.c_str()...), answers_(std::move(answers)) {
+        server_.Get("/rates", [this](const httplib::Request&, httplib::Response& response) {
+            const auto& [status, body] = answers_[std::min(next_++, answers_.size() - 1)];
+            response.status = status;
+            response.set_content(body, "text/plain");
+        });
+        port_ = server_.bind_to_any_port(kLoopback);
+        thread_ = std::jthread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::yield();  // a stop before that would be lost
+    }
+    ~Source() { stop(); }
+    void stop() { server_.stop(); }
+    std::string url() const {
+        const std::string scheme = std::is_same_v<Server, httplib::SSLServer> ? "https" : "http";
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + "/rates";
+    }
+
+private:
+    Server server_;
+    const std::vector<std::pair<int, std::string>> answers_;
+    std::atomic<std::size_t> next_ = 0;
+    int port_ = 0;
+    std::jthread thread_;
+};
+
+// Whether `holds` comes true within ten seconds.
+bool eventually(const std::function<bool()>& holds) {
+    for (int tries = 0; tries < 1000 && !holds(); ++tries) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return holds();
+}
+
+std::u16string pairOf(const httplib::Result& result) {
     return parsetex(std::u16string(result->body.begin(), result->body.end()));
 }
 
-TEST(RateServer, AnswersKavrelsQueryWithAPageItsParserReadsAndLogsIt) {
-    LogLines log;
-    RunningServer running(kTable, log.sink());
+TEST(RateServer, AnswersTheQueryWithThePageKavrelReadsOrRefusesItWithAStatus) {
+    RunningServer running(kTable);
     auto client = running.client();
     const auto result = client.Get("/currency/convert?amt=100&from=EUR&to=GBP&submit=Convert");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 200);
     EXPECT_EQ(result->get_header_value("Content-Type"), "text/html; charset=utf-8");
-    EXPECT_EQ(resultPair(result), text::widenAscii(formatRate(0.99 / 1.15) + "~" + formatAmount(100 * 0.99 / 1.15)));
-    // Kavrel's exponent form, with its "+" escaped and not.
-    EXPECT_EQ(resultPair(client.Get("/currency/convert?amt=1E%2B15&from=USD&to=USD")), u"1~1000000000000000.00");
-    EXPECT_EQ(resultPair(client.Get("/currency/convert?amt=1E+15&from=USD&to=USD")), u"1~1000000000000000.00");
-    // The line is written once the answer is out.
-    EXPECT_TRUE(log.waitFor(1, " 127.0.0.1 GET /currency/convert?amt=100&from=EUR&to=GBP&submit=Convert 200 "));
-}
+    EXPECT_EQ(pairOf(result), u"0.86087~86.09");
+    // An unescaped "+" arrives as a blank and still reads as the exponent's sign.
+    EXPECT_EQ(pairOf(client.Get("/currency/convert?amt=1E+15&from=USD&to=USD")), u"1~1000000000000000.00");
 
-TEST(RateServer, RefusesBadQueriesWithAPageAndNoResultTable) {
-    RunningServer running(kTable);
-    auto client = running.client();
-    const std::pair<const char*, int> cases[] = {
-        {"/currency/convert?amt=1&from=%3Cscript%3E&to=USD&submit=Convert", 422},
-        {"/currency/convert?amt=abc&from=USD&to=EUR", 400},
-        {"/nowhere", 404},
-    };
-    for (const auto& [path, status] : cases) {
-        const auto result = client.Get(path);
-        ASSERT_TRUE(result) << path;
-        EXPECT_EQ(result->status, status) << path;
-        EXPECT_NE(result->body.find("</html>"), std::string::npos) << path;
-        EXPECT_EQ(result->body.find("<script>"), std::string::npos) << path;
-        EXPECT_THROW(resultPair(result), RunTimeError) << path;
+    const std::pair<const char*, int> refused[] = {
+        {"/currency/convert?amt=1&from=XYZ&to=USD", 422}, {"/currency/convert?amt=abc&from=USD&to=EUR", 400},
+        {"/nowhere", 404}};
+    for (const auto& [path, status] : refused) {
+        const auto answer = client.Get(path);
+        ASSERT_TRUE(answer) << path;
+        EXPECT_EQ(answer->status, status) << path;
+        EXPECT_NE(answer->body.find("</html>"), std::string::npos) << path;  // a page of ours
+        EXPECT_THROW(pairOf(answer), RunTimeError) << path;
     }
 }
 
@@ -64,59 +112,24 @@ TEST(RateServer, AnswersSupervisorsWithTheNewestRateDateOnceRatesAreLoaded) {
     RunningServer running(std::nullopt);
     auto client = running.client();
     for (const char* path : {"/healthz", "/", "/currency/convert?amt=1&from=USD&to=EUR"})
-        EXPECT_EQ(client.Get(path)->status, 503) << path;
-
-    running.server().publish(RateTable::parse("code,usd_value,date,source\nUSD,1,2024-01-05,a\nEUR,1.09,2023-12-29,b\n"));
+        EXPECT_EQ(client.Get(path).value().status, 503) << path;
+    running.server.publish(RateTable::parse("code,usd_value,date,source\nUSD,1,2024-01-05,a\nEUR,1.09,2023-12-29,b\n"));
     const auto health = client.Get("/healthz");
-    EXPECT_EQ(health->status, 200);
+    EXPECT_EQ(health.value().status, 200);
     EXPECT_EQ(health->body, "2024-01-05\n");
 }
 
-TEST(RateServer, EveryCatalogueCodeIsConvertedByTheShippedTable) {
-    RunningServer running(RateTable::load(parseOptions({}).ratesFile));
-    auto client = running.client();
-    for (const auto entry : CurrencyCatalogue) {
-        const auto code = text::toUtf8(extractCode(entry));
-        const auto url = text::toUtf8(requestUrl(u"", 100, extractCode(entry), u"USD", u'.'));
-        const auto result = client.Get(url);
-        ASSERT_TRUE(result) << code;
-        EXPECT_EQ(result->status, 200) << code;
-        EXPECT_NO_THROW(resultPair(result)) << code;
-    }
-}
-
-TEST(RateServer, StopsCleanlyWhenAskedBeforeDuringOrAfterRunning) {
+// main's signal thread may ask for the stop before run() has begun; a stop
+// while running is the program's own test, by SIGTERM.
+TEST(RateServer, StopsWhenAskedBeforeRunningAndRefusesAPortInUse) {
     RateServer early(kTable, [](const std::string&) {});
-    early.bind(kLoopback, 0);
+    const int held = early.bind(kLoopback, 0);
     early.stop();
     early.run();  // returns at once
-
-    RateServer server(kTable, [](const std::string&) {});
-    const int port = server.bind(kLoopback, 0);
-    std::jthread thread([&] { server.run(); });
-    httplib::Client client(kLoopback, port);
-    ASSERT_TRUE(client.Get("/"));
-    server.stop();
-    thread.join();
-    server.stop();  // a second stop is harmless
-    client.set_connection_timeout(1);
-    EXPECT_FALSE(client.Get("/"));
-
-    RateServer holder(kTable, [](const std::string&) {});
-    const int held = holder.bind(kLoopback, 0);
-    RateServer second(kTable, [](const std::string&) {});
-    EXPECT_THROW(second.bind(kLoopback, held), RunTimeError);
-    EXPECT_THROW(second.bind("256.0.0.1", 0), RunTimeError);
+    EXPECT_THROW(RateServer(kTable, [](const std::string&) {}).bind(kLoopback, held), RunTimeError);
 }
 
-TEST(Options, ReadsTheCommandLine) {
-    const auto defaults = parseOptions({});
-    EXPECT_EQ(defaults.port, 8750);
-    EXPECT_EQ(defaults.bind, "127.0.0.1");
-    EXPECT_TRUE(defaults.ratesFile.ends_with("tools/rates/rates.csv"));
-    EXPECT_EQ(defaults.refreshInterval, std::chrono::hours(6));
-    EXPECT_FALSE(defaults.help);
-
+TEST(Options, ReadsTheCommandLineAndRefusesBadValues) {
     const auto given = parseOptions({"--port", "9000", "--bind=0.0.0.0", "--rates", "/tmp/r.csv", "--help", "--ecb",
                                      "a.xml", "--ecb=b.csv", "--ecb-url", "https://127.0.0.1/d.xml", "--refresh",
                                      "100ms", "--ca-file", "ca.pem"});
@@ -127,11 +140,107 @@ TEST(Options, ReadsTheCommandLine) {
     EXPECT_EQ(parseOptions({"--refresh=8784h"}).refreshInterval, std::chrono::hours(8784));
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--port=-1"},
-             {"--refresh=6"}, {"--refresh=99ms"}, {"--refresh=8785h"}, {"--refresh=1.5h"}, {"--ecb-url=ftp://a/d.xml"},
-             {"--ecb-url=http:///d.xml"}})
+             {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--refresh=6"},
+             {"--refresh=99ms"}, {"--refresh=8785h"}, {"--ecb-url=ftp://a/d.xml"}, {"--ecb-url=http:///d.xml"}})
         EXPECT_THROW(parseOptions(bad), RunTimeError) << bad.front();
-    EXPECT_NE(usage().find("--rates FILE"), std::string::npos);
+}
+
+// A daily file in which a euro buys `pounds` pounds sterling.
+std::string dailyFile(const std::string& date, double dollars, double pounds) {
+    return "<Cube><Cube time='" + date + "'><Cube currency='USD' rate='" + std::to_string(dollars) +
+           "'/><Cube currency='GBP' rate='" + std::to_string(pounds) + "'/></Cube></Cube>";
+}
+
+TEST(ReferenceRefresher, LogsEachFailureAndPublishesNothingForIt) {
+    Source source({{200, dailyFile("2024-01-05", 1.25, 0.8)},
+                   {404, "gone"},
+                   {200, "<html><body>Maintenance</body></html>"},
+                   {200, std::string(kMaxReferenceFileBytes + 1, 'x')}});
+    std::mutex mutex;
+    std::string log;
+    const auto logged = [&](const std::string& part) {
+        return eventually([&] {
+            std::lock_guard lock(mutex);
+            return log.find(part) != std::string::npos;
+        });
+    };
+    std::atomic<int> published{0};
+    const ReferenceRefresher refresher(kTable, {source.url(), "", std::chrono::milliseconds(100)},
+                                       [&](RateTable) { ++published; },
+                                       [&](const std::string& line) {
+                                           std::lock_guard lock(mutex);
+                                           log += line + "\n";
+                                       });
+    for (const char* part : {"HTTP status 404", "no <Cube time", "more bytes than a reference file may have"})
+        EXPECT_TRUE(logged(part)) << part;
+    source.stop();
+    EXPECT_TRUE(logged("refresh failed, the rates in service stay: " + source.url() + ": could not connect"));
+    EXPECT_EQ(published, 1);
+}
+
+TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
+    constexpr int kSwaps = 8;
+    std::vector<std::pair<int, std::string>> alternating;
+    for (int i = 0; i < kSwaps; ++i)
+        alternating.emplace_back(200, i % 2 ? dailyFile("2024-01-05", 1.5, 0.9) : dailyFile("2024-01-04", 1.25, 0.8));
+    const Source source(alternating);
+    RunningServer running(kTable);
+    std::atomic<int> published{0};
+    const ReferenceRefresher refresher(kTable, {source.url(), "", std::chrono::milliseconds(100)},
+                                       [&](RateTable table) {
+                                           running.server.publish(std::move(table));
+                                           ++published;
+                                       },
+                                       [](const std::string&) {});
+    // The rate and the date of one answer for 100 EUR in GBP.
+    const auto euroInPounds = [&running] {
+        const auto result = running.client().Get("/currency/convert?amt=100&from=EUR&to=GBP&submit=Convert");
+        if (!result) return std::pair<std::u16string, std::string>{};
+        return std::pair{pairOf(result), result->body.substr(result->body.find("rates of ") + 9, 10)};
+    };
+    const std::pair<std::u16string, std::string> tables[] = {{u"0.8~80.00", "2024-01-04"},
+                                                             {u"0.9~90.00", "2024-01-05"}};
+    ASSERT_TRUE(eventually([&] { return published > 0; }));
+    std::atomic<int> answers{0}, whole{0}, ofFirst{0};
+    {
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 4; ++i) {
+            clients.emplace_back([&] {
+                while (published < kSwaps && answers < 20000) {
+                    const auto answer = euroInPounds();
+                    ++answers;
+                    whole += answer == tables[0] || answer == tables[1];
+                    ofFirst += answer == tables[0];
+                }
+            });
+        }
+    }
+    EXPECT_GE(published, kSwaps);
+    EXPECT_EQ(whole, answers);  // never the rate of one table with the date of the other
+    EXPECT_GT(ofFirst, 0);
+    EXPECT_LT(ofFirst, answers);
+}
+
+TEST(FetchReferenceFile, TrustsOnlyAVerifiedCertificate) {
+    const auto dir = std::filesystem::temp_directory_path() / ("kavrel-tls-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto key = (dir / "key.pem").string(), certificate = (dir / "certificate.pem").string();
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1"
+                           " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
+                           key + " -out " + certificate + " 2>/dev/null")
+                              .c_str()),
+              0);
+    const Source<httplib::SSLServer> source({{200, dailyFile("2024-01-05", 1.0921, 0.86053)}}, certificate, key);
+    try {
+        fetchReferenceFile(source.url());
+        ADD_FAILURE() << "a self-signed certificate was trusted";
+    } catch (const RunTimeError& error) {
+        EXPECT_NE(std::string(error.what()).find("certificate is not trusted (self-signed certificate)"),
+                  std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(parseReferenceRates(fetchReferenceFile(source.url(), certificate), "f").size(), 3u);  // USD, GBP, EUR
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
