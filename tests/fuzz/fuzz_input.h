@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the fuzz targets: the input as page text, and a check that stops
-// the run (and so reports the input) when an invariant breaks.
-#include <cstddef>
+// The input as page text, and a check that ends the run (so that the input is
+// reported) when an invariant breaks.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +12,7 @@ namespace kavrel::fuzz {
 inline std::u16string Widen(const std::uint8_t* data, std::size_t size) { return std::u16string(data, data + size); }
 
 inline void Require(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
+    if (!holds) std::fprintf(stderr, "invariant broken: %s\n", what), std::abort();
 }
 
 }  // namespace kavrel::fuzz

@@ -1,6 +1,5 @@
-// Runs a fuzz target over its corpus without libFuzzer: every file in every
-// directory named, once. Built with any compiler, so the corpus replays in the
-// ordinary test run.
+// Runs a fuzz target once over every file of the directories named, without
+// libFuzzer, so that the corpus replays in the ordinary test run.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
