@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
@@ -29,14 +28,8 @@ TEST(ExtractCode, CutsTheFirstBracketedGroup) {
         std::u16string selection;
         std::variant<std::u16string, ErrorKind> code;
     } cases[] = {
-        {u"U.S. Dollar (USD)", u"USD"},
-        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"},
-        {u"USD)", u"USD"},
-        {u"Odd ()", u""},
-        {u" (usd )", u"usd "},
-        {u"", ErrorKind::InvalidArgument},
-        {u"Euro (EUR", ErrorKind::InvalidArgument},
-        {u"Euro", ErrorKind::InvalidArgument},
+        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"}, {u"USD)", u"USD"}, {u"Odd ()", u""},
+        {u" (usd )", u"usd "}, {u"Euro (EUR", ErrorKind::InvalidArgument},
     };
     for (const auto& c : cases)
         EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(c.selection); }), c.code)
@@ -44,19 +37,15 @@ TEST(ExtractCode, CutsTheFirstBracketedGroup) {
 }
 
 TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
+    // (That an accepted amount's text reads back as a finite double is the amount fuzz target's.)
     const std::u16string belowLargest = u"179769313486231" + std::u16string(294, u'0');
-    // Reads as a double, but its 15-digit text 1.79769313486232E+308 would not.
-    const std::u16string roundsAboveLargest = u"17976931348623157" + std::u16string(292, u'0');
     const struct {
         std::u16string digits;
         std::variant<double, ErrorKind> value;
     } cases[] = {
         {u"", 0.0},
         {u"100", 100.0},
-        {u"1000000000000000", 1e15},
-        {std::u16string(308, u'9'), 1e308},
         {belowLargest, 1.79769313486231e308},
-        {roundsAboveLargest, ErrorKind::Overflow},
         {std::u16string(400, u'9'), ErrorKind::Overflow},
     };
     for (const auto& c : cases)
@@ -70,14 +59,11 @@ TEST(AmountText, WritesFifteenSignificantDigits) {
         std::variant<std::u16string, ErrorKind> text;
     } cases[] = {
         {0, u'.', u"0"},
-        {100, u'.', u"100"},
         {999999999999999, u'.', u"999999999999999"},
         {1e15, u'.', u"1E+15"},
         {1234567890123456789.0, u'.', u"1.23456789012346E+18"},
-        {1e300, u'.', u"1E+300"},
         {2.5, u',', u"2,5"},
         {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow},
-        {std::nan(""), u'.', ErrorKind::Overflow},
     };
     for (const auto& c : cases)
         EXPECT_EQ(outcome<std::u16string>([&] { return amountText(c.amount, c.separator); }), c.text) << c.amount;
@@ -93,23 +79,18 @@ TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
         {100, u"USD", u"EUR", u'.', u"amt=100&from=USD&to=EUR&submit=Convert"},
         {1.5e15, u"A", u"B", u',', u"amt=1%2C5E%2B15&from=A&to=B&submit=Convert"},
         // Typed codes cannot break the query.
-        {1, u"US D&to=X", u"\u00e9/#?", u'.', u"amt=1&from=US%20D%26to%3DX&to=%C3%A9%2F%23%3F&submit=Convert"},
-        {1, u"a-b.c_d~e", u"", u'.', u"amt=1&from=a-b.c_d~e&to=&submit=Convert"},
+        {1, u"US D&to=X-._~", u"\u00e9/#?", u'.', u"amt=1&from=US%20D%26to%3DX-._~&to=%C3%A9%2F%23%3F&submit=Convert"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(requestUrl(u"http://h", c.amount, c.from, c.to, c.separator),
                   u"http://h/currency/convert?" + c.query);
 }
 
-class ScriptedNetwork : public RateNetwork {
-public:
+struct ScriptedNetwork : RateNetwork {
     bool connected = true;
     std::u16string requested;
     bool IsConnected() override { return connected; }
-    std::u16string GetPageSource(const std::u16string& url) override {
-        requested = url;
-        return u"page";
-    }
+    std::u16string GetPageSource(const std::u16string& url) override { return requested = url, u"page"; }
 };
 
 TEST(GetCD, AsksOnlyWhenOnline) {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/run_time_error.h"
 #include "result_page.h"
 
 namespace kavrel {
@@ -19,13 +18,12 @@ using ::testing::ElementsAre;
 
 std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
-// Records every view operation in order, as text. One operation can be made to
-// fail, and the pending events can do anything, closing the window included.
+// Records every view operation in order, as text. The pending events can do
+// anything, closing the window included.
 class RecordingView : public ConversionView {
 public:
     std::u16string from = u"U.S. Dollar (USD)", to = u"Euro (EUR)", amount = u"100";
     int checkValue = 0;
-    std::string failingOperation;  // its log entry
     std::function<bool()> pendingEvents = [] { return true; };  // false: they closed the window
     std::vector<std::string> log;
 
@@ -38,20 +36,14 @@ public:
     }
     void SetStatusText(const std::u16string& status) override { record("status=" + narrow(status)); }
     void SetConvertEnabled(bool enabled) override { record(enabled ? "enable" : "disable"); }
-    void SetMousePointer(MousePointer pointer) override {
-        record("pointer=" + std::to_string(static_cast<int>(pointer)));
-    }
-    bool ProcessPendingEvents() override {
-        record("events");
-        return pendingEvents();
-    }
+    void SetMousePointer(MousePointer to) override { record("pointer=" + std::to_string(static_cast<int>(to))); }
+    bool ProcessPendingEvents() override { return record("events"), pendingEvents(); }
     void SetResultText(const std::u16string& result) override { record("result=" + narrow(result)); }
     int AutoRetrieveBoxValue() override { return checkValue; }
 
 private:
     std::u16string record(const std::string& entry, const std::u16string& value = u"") {
         log.push_back(entry);
-        if (entry == failingOperation) throw RunTimeError(ErrorKind::SystemCallFailed, entry);
         return value;
     }
 };
@@ -77,53 +69,24 @@ TEST_F(FlowTest, ConvertRunsTheStepsInOrder) {
     EXPECT_EQ(flow.LastResult(), u"0.8123~81.23");
 }
 
-TEST_F(FlowTest, EmptyAmountBecomesOneOnConvertButZeroOnTheTimer) {
+TEST_F(FlowTest, TheTimerRetrievesOnlyWhileTheBoxIsTickedAndSendsAnEmptyAmountAsZero) {
     view.amount.clear();
-    flow.Command1_Click();
+    flow.Command1_Click();  // Convert first writes "1" into the empty box
     EXPECT_EQ(view.amount, u"1");
     view.amount.clear();
-    view.checkValue = 1;
-    flow.Check1_Click();
-    flow.Timer1_Timer();
-    EXPECT_EQ(view.amount, u"");
-    EXPECT_THAT(amounts, ElementsAre(1.0, 0.0));
-}
-
-TEST_F(FlowTest, CheckBoxSwitchesAutoRetrieveOnlyWhenTicked) {
-    for (auto [value, expected] : {std::pair{1, true}, {0, false}, {2, false}}) {
-        view.checkValue = value;
+    for (const int boxValue : {1, 0, 2, 1}) {  // ticked, clear, greyed, ticked
+        view.checkValue = boxValue;
         flow.Check1_Click();
-        EXPECT_EQ(flow.AutoRetrieve(), expected) << value;
+        flow.Timer1_Timer();
     }
-    view.log.clear();
-    flow.Timer1_Timer();
-    EXPECT_TRUE(view.log.empty());
-    EXPECT_TRUE(amounts.empty());
+    EXPECT_EQ(view.amount, u"");
+    EXPECT_THAT(amounts, ElementsAre(1.0, 0.0, 0.0));
 }
 
-TEST_F(FlowTest, TheResultLineShowsBothFieldsWhateverTheyHold) {
-    const struct {
-        std::u16string fourth, fifth;
-        std::string line, lastResult;
-    } cases[] = {
-        {u"", u"", "result= @  per Unit", "~"},
-        {u"1~2", u"3", "result=3 @ 1~2 per Unit", "1~2~3"},
-    };
-    for (const auto& c : cases) {
-        answer = [&] {
-            return u"Currency Conversion Results<table class=g><tr align=c></tr><tr align=r><td>1<td>2<td>3<td>" +
-                   c.fourth + u"</td><td><b>" + c.fifth + u"</b></td></tr></table>";
-        };
-        flow.Command1_Click();
-        EXPECT_EQ(view.log.back(), c.line);
-        EXPECT_EQ(narrow(flow.LastResult()), c.lastResult);
-    }
-}
-
-// Every failure ends the retrieval quietly: nothing escapes, no result is shown,
-// LastResult keeps its value, and a busy state that was entered is left.
+// A failure ends the retrieval quietly: nothing escapes, no result is shown, and a
+// busy state that was entered is left. (The flow fuzz target holds every page and
+// every failing view operation to that; these are the failures it cannot make.)
 TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
-    const std::vector<std::string> idle{"status=", "enable", "pointer=0"};
     const struct {
         const char* name;
         std::function<void(FlowTest&)> arrange;
@@ -131,21 +94,9 @@ TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
         std::vector<std::string> lastEntries;
     } cases[] = {
         {"code without a closing bracket", [](FlowTest& t) { t.view.to = u"Euro"; }, 0, {"from?", "to?"}},
-        {"page without a result table", [](FlowTest& t) { t.answer = [] { return u""; }; }, 1, idle},
-        {"amount past the largest double", [](FlowTest& t) { t.view.amount = std::u16string(400, u'9'); }, 0, idle},
-        {"error in the download",
-         [](FlowTest& t) {
-             t.answer = []() -> std::u16string { throw RunTimeError(ErrorKind::MissingSystemFunction, "wininet"); };
-         },
-         1, idle},
         {"out of memory in the download",
-         [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1, idle},
-        {"view fails while the busy state is left after a failure",
-         [](FlowTest& t) {
-             t.answer = [] { return u""; };
-             t.view.failingOperation = "enable";
-         },
-         1, {"GetCD USD EUR", "status=", "enable"}},
+         [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1,
+         {"status=", "enable", "pointer=0"}},
         {"window closed by the pending events", [](FlowTest& t) { t.view.pendingEvents = [] { return false; }; }, 0,
          {"pointer=11", "events"}},
     };
@@ -168,7 +119,6 @@ TEST_F(FlowTest, AProgrammingFaultIsNotSwallowedAndTheNextClickStillRuns) {
     EXPECT_THROW(flow.Command1_Click(), std::logic_error);
     answer = [] { return kResultPage; };
     flow.Command1_Click();
-    EXPECT_EQ(amounts.size(), 2u);
     EXPECT_EQ(view.log.back(), "result=81.23 @ 0.8123 per Unit");
 }
 
