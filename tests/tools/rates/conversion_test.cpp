@@ -59,14 +59,12 @@ TEST(ParseAmount, ReadsWhatKavrelSendsAndNothingElse) {
         EXPECT_FALSE(parseAmount(text).has_value()) << text;
 }
 
-TEST(Convert, CrossRatesGoThroughTheDollarAtTheOlderDate) {
+TEST(Convert, CrossRatesGoThroughTheDollarAtTheOlderDateOrARefusalSaysWhy) {
     const auto c = std::get<Conversion>(convert(kTable, {"100", "eur", "GBP"}));
     EXPECT_EQ(c.fromCode + " " + c.toCode + " " + c.date, "EUR GBP 2022-08-01");
     EXPECT_DOUBLE_EQ(c.rate, 0.99 / 1.15);
     EXPECT_DOUBLE_EQ(c.result, 100 * 0.99 / 1.15);
-}
 
-TEST(Convert, RefusesWithTheStatusAndAReason) {
     using enum RefusalStatus;
     const std::tuple<ConversionQuery, RefusalStatus, const char*> cases[] = {
         {{std::nullopt, "USD", "EUR"}, BadRequest, "(amt)"},
