@@ -1,74 +1,129 @@
 #pragma once
-// A shown Form1 with a counting, scriptable download in place of the network.
+// A shown Form1 with a counting download in place of the network, and stand-ins
+// that record the timers it starts and what it hands the shell.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "result_page.h"
 #include "win32/form/form1.h"
-#include "window/layout.h"
+#include "win32/form/handles.h"
+#include "win32/form/message_loop.h"
 
 namespace kavrel::win32::testing {
 
-std::wstring Text(HWND window);
+inline std::wstring Text(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
-// This thread's top-level windows, visible or not.
-std::vector<HWND> ThreadWindows();
+inline BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+// This thread's top-level windows, visible or not: a message box would be one more.
+inline int ThreadWindowCount() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
 
 // A control's rectangle in the form's client area.
-layout::PixelRect ClientRect(HWND form, HWND control);
+inline layout::PixelRect ClientRect(HWND form, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
 
-// Screen pixels of the form's client area, read back after painting.
-class Snapshot {
+// A copy of the form's client area as it is painted now.
+class Painted {
 public:
-    explicit Snapshot(HWND form);
-    COLORREF At(int x, int y) const;
-    // Whether any pixel of the rectangle has exactly this colour.
-    bool Contains(const layout::PixelRect& rect, COLORREF colour) const;
+    explicit Painted(HWND form) {
+        RECT client{};
+        GetClientRect(form, &client);
+        RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const WindowDc screen(form, GetDC(form));
+        copy_.reset(CreateCompatibleDC(screen.get()));
+        bitmap_.reset(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+        selected_.emplace(copy_.get(), bitmap_.get());
+        BitBlt(copy_.get(), 0, 0, client.right, client.bottom, screen.get(), 0, 0, SRCCOPY);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(copy_.get(), x, y); }
+    bool Contains(const layout::PixelRect& rect, COLORREF colour) const {
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < rect.right; ++x)
+                if (At(x, y) == colour) return true;
+        return false;
+    }
 
 private:
-    int width_ = 0, height_ = 0;
-    std::vector<COLORREF> pixels_;
+    MemoryDc copy_;
+    BitmapHandle bitmap_;
+    std::optional<Selection> selected_;
 };
 
-bool Near(COLORREF a, COLORREF b, int tolerance);
-
-// What the window asked of the system through the stand-ins every FormTest
-// gives it: the timers it started and the shell's open calls (which open nothing).
-struct ShellCall {
-    HWND owner;
-    bool defaultVerb, noParameters, noDirectory;
-    std::string document;
-    int show;
-};
+// What the window asked of the system: the timers it started, and the shell's
+// open calls as "owner verb document parameters directory show" ("-" for null).
 struct SystemCallLog {
     std::vector<UINT> timerIntervals;
-    std::vector<ShellCall> shellCalls;
+    std::vector<std::string> shellCalls;
 };
-extern SystemCallLog systemCallLog;
+inline SystemCallLog systemCallLog;
+
+inline UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
+    systemCallLog.timerIntervals.push_back(milliseconds);
+    return SetTimer(window, id, milliseconds, procedure);
+}
+
+// Opens nothing and answers with a failure, as on a machine without a browser.
+inline HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR document, LPCSTR parameters,
+                                           LPCSTR directory, INT show) {
+    std::string call = owner ? "owner" : "-";
+    for (const LPCSTR text : {verb, document, parameters, directory}) call += std::string(" ") + (text ? text : "-");
+    systemCallLog.shellCalls.push_back(call + " " + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(ERROR_FILE_NOT_FOUND));
+}
 
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override { Open(96); }
     void TearDown() override { Close(); }
-
-    void Open(int dpi);
-    void Close();
+    void Open(int dpi) {
+        systemCallLog = {};
+        form = std::make_unique<Form1>(
+            GetModuleHandleW(nullptr), dpi,
+            [this](double, const std::u16string&, const std::u16string&) {
+                ++downloads;
+                if (duringDownload) duringDownload();
+                return kResultPage;
+            },
+            [this] { ++endRequests; },
+            SystemCalls{SystemFunction<ShellExecuteFunction>(RecordShellExecute), RecordSetTimer});
+        form->Show(SW_SHOWNORMAL);
+        Pump();
+    }
+    void Close() {
+        form.reset();
+        Pump();
+    }
     // Runs the messages waiting now, as the window's loop would.
-    void Pump();
+    void Pump() { ProcessPendingMessages(form ? form->Handle() : nullptr); }
     HWND Form() const { return form->Handle(); }
     HWND Control(ControlId id) const { return form->Control(id); }
+    void Click(ControlId id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
 
     std::unique_ptr<Form1> form;
     int downloads = 0;
     std::function<void()> duringDownload;  // on the window's thread, inside the download
     int endRequests = 0;
-    std::function<void()> endProgram;  // besides counting, in place of ending the process
 };
 
 }  // namespace kavrel::win32::testing
