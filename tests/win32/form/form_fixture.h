@@ -72,14 +72,11 @@ private:
 
 // What the window asked of the system: the timers it started, and the shell's
 // open calls as "owner verb document parameters directory show" ("-" for null).
-struct SystemCallLog {
-    std::vector<UINT> timerIntervals;
-    std::vector<std::string> shellCalls;
-};
-inline SystemCallLog systemCallLog;
+inline std::vector<UINT> timerIntervals;
+inline std::vector<std::string> shellCalls;
 
 inline UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
-    systemCallLog.timerIntervals.push_back(milliseconds);
+    timerIntervals.push_back(milliseconds);
     return SetTimer(window, id, milliseconds, procedure);
 }
 
@@ -88,7 +85,7 @@ inline HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR docum
                                            LPCSTR directory, INT show) {
     std::string call = owner ? "owner" : "-";
     for (const LPCSTR text : {verb, document, parameters, directory}) call += std::string(" ") + (text ? text : "-");
-    systemCallLog.shellCalls.push_back(call + " " + std::to_string(show));
+    shellCalls.push_back(call + " " + std::to_string(show));
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(ERROR_FILE_NOT_FOUND));
 }
 
@@ -97,7 +94,8 @@ protected:
     void SetUp() override { Open(96); }
     void TearDown() override { Close(); }
     void Open(int dpi) {
-        systemCallLog = {};
+        timerIntervals.clear();
+        shellCalls.clear();
         form = std::make_unique<Form1>(
             GetModuleHandleW(nullptr), dpi,
             [this](double, const std::u16string&, const std::u16string&) {

@@ -55,14 +55,14 @@ void ExpectPlacesAndFontsAt(Form1& form, int dpi) {
     }
 }
 
-COLORREF BrushColour(HWND form, UINT message, HWND control, COLORREF* text = nullptr) {
+// The brush and text colour the form gives a control for painting.
+std::pair<COLORREF, COLORREF> Colours(HWND form, UINT message, HWND control) {
     const MemoryDc dc(CreateCompatibleDC(nullptr));
-    LOGBRUSH look{};
+    LOGBRUSH brush{};
     GetObjectW(reinterpret_cast<HBRUSH>(SendMessageW(form, message, reinterpret_cast<WPARAM>(dc.get()),
                                                      reinterpret_cast<LPARAM>(control))),
-               sizeof look, &look);
-    if (text) *text = GetTextColor(dc.get());
-    return look.lbColor;
+               sizeof brush, &brush);
+    return {brush.lbColor, GetTextColor(dc.get())};
 }
 
 TEST_F(FormTest, WindowStylesCaptionsKindsAndInputColoursFollowTheDesign) {
@@ -89,17 +89,15 @@ TEST_F(FormTest, WindowStylesCaptionsKindsAndInputColoursFollowTheDesign) {
     EXPECT_EQ(styleOf(ControlId::Command1) & BS_TYPEMASK, static_cast<DWORD>(BS_OWNERDRAW));
 
     // The amount box and both drop-down boxes (text field and list) are pale blue.
-    const COLORREF pale = RGB(222, 232, 250);
-    COLORREF text = 0;
+    const std::pair<COLORREF, COLORREF> pale{RGB(222, 232, 250), GetSysColor(COLOR_WINDOWTEXT)};
     COMBOBOXINFO parts{sizeof parts};
     ASSERT_TRUE(GetComboBoxInfo(Control(ControlId::optCountry1), &parts));
-    EXPECT_EQ(BrushColour(Form(), WM_CTLCOLOREDIT, Control(ControlId::txtAm), &text), pale);
-    EXPECT_EQ(text, GetSysColor(COLOR_WINDOWTEXT));
-    EXPECT_EQ(BrushColour(Form(), WM_CTLCOLOREDIT, parts.hwndItem), pale);
-    EXPECT_EQ(BrushColour(Form(), WM_CTLCOLORLISTBOX, parts.hwndList), pale);
-    EXPECT_EQ(BrushColour(Form(), WM_CTLCOLOREDIT, Control(ControlId::optCountry2)), pale);
-    EXPECT_EQ(BrushColour(Form(), WM_CTLCOLORSTATIC, Control(ControlId::Check1), &text), GetSysColor(COLOR_WINDOW));
-    EXPECT_EQ(text, RGB(128, 128, 255));
+    EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, Control(ControlId::txtAm)), pale);
+    EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, parts.hwndItem), pale);
+    EXPECT_EQ(Colours(Form(), WM_CTLCOLORLISTBOX, parts.hwndList), pale);
+    EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, Control(ControlId::optCountry2)), pale);
+    EXPECT_EQ(Colours(Form(), WM_CTLCOLORSTATIC, Control(ControlId::Check1)),
+              std::pair(GetSysColor(COLOR_WINDOW), RGB(128, 128, 255)));
 }
 
 TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
