@@ -77,7 +77,7 @@ TEST_F(FormTest, ClicksOnTheButtonsAndTheMinuteTickReachTheFlow) {
 // Keys as the program's loop hands them on.
 TEST_F(FormTest, TabGoesRoundFromTheFromBoxEnterConvertsNothingAndAltCConverts) {
     const auto key = [&](UINT message, WPARAM code) {
-        MSG sent{GetFocus(), message, code, message == WM_SYSCHAR ? LPARAM{1} << 29 : 0};
+        MSG sent{GetFocus(), message, code, message == WM_SYSCHAR ? LPARAM{1} << 29 : 0, 0, {}};
         DispatchThroughDialog(Form(), sent);
         Pump();
     };

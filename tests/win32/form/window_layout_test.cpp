@@ -90,7 +90,8 @@ TEST_F(FormTest, WindowStylesCaptionsKindsAndInputColoursFollowTheDesign) {
 
     // The amount box and both drop-down boxes (text field and list) are pale blue.
     const std::pair<COLORREF, COLORREF> pale{RGB(222, 232, 250), GetSysColor(COLOR_WINDOWTEXT)};
-    COMBOBOXINFO parts{sizeof parts};
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
     ASSERT_TRUE(GetComboBoxInfo(Control(ControlId::optCountry1), &parts));
     EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, Control(ControlId::txtAm)), pale);
     EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, parts.hwndItem), pale);
