@@ -65,8 +65,7 @@ std::pair<COLORREF, COLORREF> Colours(HWND form, UINT message, HWND control) {
     return {brush.lbColor, GetTextColor(dc.get())};
 }
 
-TEST_F(FormTest, WindowStylesCaptionsKindsAndInputColoursFollowTheDesign) {
-    ExpectPlacesAndFontsAt(*form, 96);
+TEST_F(FormTest, PlacesFontsStylesCaptionsKindsAndInputColoursFollowTheDesign) {
     const auto style = static_cast<DWORD>(GetWindowLongW(Form(), GWL_STYLE));
     EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_SYSMENU | WS_MINIMIZEBOX),
               static_cast<DWORD>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
@@ -99,6 +98,11 @@ TEST_F(FormTest, WindowStylesCaptionsKindsAndInputColoursFollowTheDesign) {
     EXPECT_EQ(Colours(Form(), WM_CTLCOLOREDIT, Control(ControlId::optCountry2)), pale);
     EXPECT_EQ(Colours(Form(), WM_CTLCOLORSTATIC, Control(ControlId::Check1)),
               std::pair(GetSysColor(COLOR_WINDOW), RGB(128, 128, 255)));
+
+    ExpectPlacesAndFontsAt(*form, 96);
+    Close();
+    Open(144);  // everything grows with the DPI
+    ExpectPlacesAndFontsAt(*form, 144);
 }
 
 TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
@@ -147,12 +151,6 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
     const auto image2 = At96(ControlId::Image2);
     EXPECT_TRUE(Near(shot.At(image2.left + 1, image2.bottom - 2), lilac, 24));
     EXPECT_FALSE(Near(shot.At(image2.left + 12, image2.top + 12), white, 24));
-}
-
-TEST_F(FormTest, AtOneAndAHalfTheDpiEverythingGrowsWithIt) {
-    Close();
-    Open(144);
-    ExpectPlacesAndFontsAt(*form, 144);
 }
 
 }  // namespace

@@ -109,9 +109,11 @@ private:
             return true;
         };
         const auto sent = [&](std::string_view bytes) {
-            for (int n = 0; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(n)))
-                if ((n = send(client, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 65536)), 0)) <= 0)
-                    return false;
+            while (!bytes.empty()) {
+                const int n = send(client, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 65536)), 0);
+                if (n <= 0) return false;
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+            }
             return true;
         };
         bool open = sent(first);
