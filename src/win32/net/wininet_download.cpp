@@ -115,8 +115,11 @@ Module1::OpenPage Module1::Send(HINTERNET session, const std::string& ansiUrl, c
         internetConnectA_(session, parts->host.c_str(), parts->port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     // The accept type InternetOpenUrl sends too; no other header is added.
     const char* acceptTypes[] = {"*/*", nullptr};
-    const DWORD flags =
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | (parts->secure ? INTERNET_FLAG_SECURE : 0);
+    // Every request reaches the service (reload), and no page is written to
+    // the system's URL cache on disk: the program keeps nothing between
+    // retrievals. Writing it cost about 2.5 ms of every download under Wine.
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                        (parts->secure ? INTERNET_FLAG_SECURE : 0);
     page.request = Handle(httpOpenRequestA_(page.connection.get(), nullptr, parts->pathAndQuery.c_str(), nullptr,
                                             nullptr, acceptTypes, flags, 0));
     // Options set on a 0 handle would become the whole process's defaults.
