@@ -96,6 +96,7 @@ private:
     void OnDestroy(UINT message);
     void FillBox(HWND box);
     void RefreshCursor();
+    void ShowLabelsAndImages();
     void RestoreFocus();
     ControlState* StateOf(HWND control);
     ControlState* ItemOf(HWND window);

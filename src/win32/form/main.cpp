@@ -55,8 +55,11 @@ int Run(HINSTANCE instance, int show) {
     MarkedNetwork network;
     const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE),
                                                kavrel::win32::UserDecimalSeparator()};
+    // The first question to the display: under Wine this connects the display driver.
+    const int dpi = ScreenDpi();
+    kavrel::win32::bench::Mark("screen DPI read");
     kavrel::win32::Form1 form(
-        instance, ScreenDpi(),
+        instance, dpi,
         [&](double amount, const std::u16string& from, const std::u16string& to) {
             return kavrel::GetCD(amount, from, to, settings, network);
         },
