@@ -5,6 +5,8 @@
 //   WM_APP with wparam 1: the online check (InternetGetConnectedState)
 //                      2: one GET of the URL (fresh session, INTERNET_FLAG_RELOAD, 2048-byte reads)
 //                      3: the check, then the GET, as Kavrel does them
+//                      4, added to 2 or 3: the GET writes nothing to the URL cache
+//                               (INTERNET_FLAG_NO_CACHE_WRITE), as Kavrel's download
 //   bare_retrieval.exe URL
 #include <windows.h>
 #include <wininet.h>
@@ -15,18 +17,18 @@ namespace {
 
 constexpr wchar_t kClass[] = L"Kavrel.Bench.BareRetrieval";
 constexpr DWORD kReadSize = 2048;
-enum Request : WPARAM { Check = 1, Get = 2, CheckAndGet = 3 };
+enum Request : WPARAM { Check = 1, Get = 2, CheckAndGet = 3, NoCacheWrite = 4 };
 
 bool OnlineCheck() {
     DWORD flags = 0;
     return InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
-std::size_t GetPage(const std::string& url) {
+std::size_t GetPage(const std::string& url, DWORD flags) {
     std::size_t size = 0;
     const HINTERNET session = InternetOpenA("Malvorent", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!session) return 0;
-    if (const HINTERNET page = InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0)) {
+    if (const HINTERNET page = InternetOpenUrlA(session, url.c_str(), nullptr, 0, flags, 0)) {
         char buffer[kReadSize];
         DWORD got = 0;
         while (InternetReadFile(page, buffer, kReadSize, &got) && got > 0) size += got;
@@ -46,7 +48,8 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     bool online = true;
     std::size_t bytes = 0;
     if (wparam & Check) online = OnlineCheck();
-    if ((wparam & Get) && online) bytes = GetPage(url);
+    const DWORD flags = INTERNET_FLAG_RELOAD | ((wparam & NoCacheWrite) ? INTERNET_FLAG_NO_CACHE_WRITE : 0);
+    if ((wparam & Get) && online) bytes = GetPage(url, flags);
     const std::wstring answer = L"done " + std::to_wstring(bytes);
     SetWindowTextW(window, answer.c_str());
     return 0;
