@@ -87,8 +87,19 @@ void PaintArea(const Scene& scene, HDC dc, const RECT& area) {
 void PaintScene(const Scene& scene, HDC target, const RECT& area, POINT origin) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
+    // A device-independent bitmap, not one compatible with the display: under
+    // Wine that would be a pixmap of the X server, costly to make and read
+    // back (about 3 ms of the window's first paint).
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;  // top row first
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
     const MemoryDc buffer(CreateCompatibleDC(target));
-    const BitmapHandle bitmap(CreateCompatibleBitmap(target, width, height));
+    const BitmapHandle bitmap(CreateDIBSection(target, &format, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!buffer || !bitmap) return;  // nothing to paint with: the area stays as it was
     const Selection selected(buffer.get(), bitmap.get());
 
