@@ -46,8 +46,6 @@ constexpr WindowKind kWindowKinds[] = {
     {Kind::PushButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, BS_OWNERDRAW},
     {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0},
     {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 0},
-    // Labels and images start hidden: Form1::Show shows them once the window's
-    // own first paint has drawn them.
     {Kind::Label, kItemClass, 0, 0, 0},
     {Kind::Image, kItemClass, 0, 0, 0},
 };
@@ -60,6 +58,8 @@ const WindowKind* WindowKindOf(Kind kind) {
 
 DWORD ControlStyle(const layout::Control& control, const WindowKind& kind) {
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+    // Labels and images start hidden: Form1::Show shows them once the
+    // window's own first paint has drawn them.
     if (kind.className != kItemClass) style |= WS_VISIBLE;
     if (control.settings & layout::setting::Flat) style |= kind.flatStyle;
     if (control.settings & layout::setting::Graphical) style |= kind.graphicalStyle;
