@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include <wininet.h>
+
 #include "core/run_time_error.h"
 #include "retrieval/body_reader.h"
 #include "retrieval/rate_page_request.h"
@@ -139,7 +141,9 @@ std::string Head(std::string_view status, std::optional<std::size_t> length = {}
     return head + std::string(more) + "Connection: close\r\n\r\n";
 }
 
-TEST(Module1Request, EveryRetrievalReachesTheServerWithTheAgentEvenWhenTheAnswerMayBeCached) {
+// Kavrel keeps nothing: every retrieval reaches the server, and no answer is
+// left in the system's web cache.
+TEST(Module1Request, EveryRetrievalReachesTheServerWithTheAgentAndNoAnswerIsCached) {
     const std::string cacheable = Head("200 OK", 4, "Cache-Control: public, max-age=3600\r\n");
     ScriptedServer server({{cacheable + "one"}, {cacheable + "two"}});
     Module1 module1;
@@ -147,6 +151,10 @@ TEST(Module1Request, EveryRetrievalReachesTheServerWithTheAgentEvenWhenTheAnswer
     EXPECT_EQ(GetCD(1, u"ALL", u"DZD", settings, module1), u"one");
     EXPECT_EQ(GetCD(1, u"ALL", u"DZD", settings, module1), u"two");
     for (const auto& head : server.Stop()) EXPECT_NE(head.find("\r\nUser-Agent: Malvorent\r\n"), std::string::npos) << head;
+    const auto url = server.Url("/currency/convert?amt=1&from=ALL&to=DZD&submit=Convert");
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoW(std::wstring(url.begin(), url.end()).c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // Text that repeats only every kPatternPeriod bytes, so a lost or repeated piece shows.
