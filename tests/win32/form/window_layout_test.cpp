@@ -1,8 +1,10 @@
 // The window as the layout table describes it: places, styles, texts, fonts,
 // colours and pictures, at 96 and at 144 DPI.
 #include <cstdlib>
+#include <string>
 
 #include "form_fixture.h"
+#include "win32/form/wide_text.h"
 
 namespace kavrel::win32::testing {
 namespace {
@@ -14,23 +16,9 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
-// Each font of the design once: face, height at 96 and 144 DPI, weight.
-struct FontCase {
-    ControlId id;
-    const wchar_t* face;
-    int height96, height144, weight;
-};
-constexpr FontCase kFonts[] = {
-    {ControlId::txtAm, L"MS Sans Serif", -11, -17, FW_NORMAL},  // the window's default font
-    {ControlId::Check1, L"MS Sans Serif", -11, -17, FW_BOLD},
-    {ControlId::Label1, L"Arial", -13, -20, FW_BOLD},
-    {ControlId::Label9, L"Microsoft Sans Serif", -13, -20, FW_BOLD},
-    {ControlId::Label8, L"Microsoft Sans Serif", -12, -18, FW_NORMAL},
-    {ControlId::Label5, L"Microsoft Sans Serif", -12, -18, FW_BOLD},
-    {ControlId::lblC, L"Microsoft Sans Serif", -11, -17, FW_NORMAL},
-};
-
-void ExpectPlacesAndFontsAt(Form1& form, int dpi) {
+// Every control is where its row puts it, with its row's font (or the window's)
+// and, for those that keep it, its row's text.
+void ExpectControlsFollowTheirRowsAt(Form1& form, int dpi) {
     POINT origin{0, 0};
     ClientToScreen(form.Handle(), &origin);
     RECT size{};
@@ -40,18 +28,18 @@ void ExpectPlacesAndFontsAt(Form1& form, int dpi) {
               layout::Pixels(layout::FormWindow().client, dpi));  // no border at all
     for (const auto& control : layout::FormControls()) {
         if (control.kind == layout::Kind::Timer || control.kind == layout::Kind::Rectangle) continue;  // no window
-        EXPECT_EQ(ClientRect(form.Handle(), form.Control(control.id)), layout::Pixels(control.twips, dpi))
-            << control.name << " at " << dpi;
-    }
-    for (const auto& expected : kFonts) {
+        const HWND window = form.Control(control.id);
+        SCOPED_TRACE(std::string(control.name) + " at " + std::to_string(dpi));
+        EXPECT_EQ(ClientRect(form.Handle(), window), layout::Pixels(control.twips, dpi));
+        if (!layout::IsDropDown(control.kind)) { EXPECT_EQ(Text(window), Wide(control.text)); }  // boxes: the selection
+        const auto& expected = control.font.value_or(layout::FormWindow().font);
         LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(expected.id), WM_GETFONT, 0, 0)), sizeof font,
-                   &font);
-        EXPECT_STREQ(font.lfFaceName, expected.face);
-        EXPECT_EQ(font.lfHeight, dpi == 96 ? expected.height96 : expected.height144) << expected.face;
-        EXPECT_EQ(font.lfWeight, expected.weight) << expected.face;
-        EXPECT_EQ(font.lfCharSet, ANSI_CHARSET) << expected.face;
-        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut) << expected.face;
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_EQ(font.lfFaceName, Wide(expected.face));
+        EXPECT_EQ(font.lfHeight, layout::FontHeight(expected, dpi));
+        EXPECT_EQ(font.lfWeight, layout::FontWeight(expected));
+        EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
     }
 }
 
@@ -65,20 +53,13 @@ std::pair<COLORREF, COLORREF> Colours(HWND form, UINT message, HWND control) {
     return {brush.lbColor, GetTextColor(dc.get())};
 }
 
-TEST_F(FormTest, PlacesFontsStylesCaptionsKindsAndInputColoursFollowTheDesign) {
+TEST_F(FormTest, ControlsFollowTheirRowsAndHaveTheirKindsStylesAndInputColours) {
     const auto style = static_cast<DWORD>(GetWindowLongW(Form(), GWL_STYLE));
     EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_SYSMENU | WS_MINIMIZEBOX),
               static_cast<DWORD>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_TRUE(GetWindowLongW(Form(), GWL_EXSTYLE) & WS_EX_APPWINDOW);  // a task bar button
 
-    const std::pair<ControlId, const wchar_t*> captions[] = {
-        {ControlId::Label9, L"Kavrel"}, {ControlId::Label5, L"Select Currency"}, {ControlId::Label6, L"From"},
-        {ControlId::Label7, L"To"},     {ControlId::Label8, L"Amount"},          {ControlId::Command1, L"&Convert"},
-        {ControlId::Label2, L"Auto Retrieve every 1 minute"},                    {ControlId::txtAm, L"1"},
-        {ControlId::lblC, L""},         {ControlId::Label1, L""},
-    };
-    EXPECT_EQ(Text(Form()), L"Kavrel");
-    for (const auto& [id, caption] : captions) EXPECT_EQ(Text(Control(id)), caption);
+    EXPECT_EQ(Text(Form()), Wide(layout::FormWindow().caption));
 
     const auto styleOf = [&](ControlId id) { return static_cast<DWORD>(GetWindowLongW(Control(id), GWL_STYLE)); };
     EXPECT_EQ(styleOf(ControlId::optCountry1) & (3u | CBS_SORT), static_cast<DWORD>(CBS_DROPDOWN));
@@ -99,10 +80,10 @@ TEST_F(FormTest, PlacesFontsStylesCaptionsKindsAndInputColoursFollowTheDesign) {
     EXPECT_EQ(Colours(Form(), WM_CTLCOLORSTATIC, Control(ControlId::Check1)),
               std::pair(GetSysColor(COLOR_WINDOW), RGB(128, 128, 255)));
 
-    ExpectPlacesAndFontsAt(*form, 96);
+    ExpectControlsFollowTheirRowsAt(*form, 96);
     Close();
     Open(144);  // everything grows with the DPI
-    ExpectPlacesAndFontsAt(*form, 144);
+    ExpectControlsFollowTheirRowsAt(*form, 144);
 }
 
 TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
