@@ -24,17 +24,6 @@ inline std::wstring Text(HWND window) {
     return text;
 }
 
-inline BOOL CALLBACK CountWindow(HWND, LPARAM count) {
-    ++*reinterpret_cast<int*>(count);
-    return TRUE;
-}
-// This thread's top-level windows, visible or not: a message box would be one more.
-inline int ThreadWindowCount() {
-    int count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 // A control's rectangle in the form's client area.
 inline layout::PixelRect ClientRect(HWND form, HWND control) {
     RECT rect{};

@@ -132,6 +132,8 @@ TEST_F(FormTest, TheAmountBoxKeepsTheDigitsOfWhatIsSetOrPasted) {
     }
 }
 
+// A message box on a failure (the shell's here, a start-up step's below) would hold
+// the test until its time-out: failures show nothing.
 TEST_F(FormTest, OnlyALeftClickEndsTheProgramAndTheLogoHandsTheShellTheSite) {
     const auto press = [](HWND control, UINT down, int releaseX) {
         SendMessageW(control, down, down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, MAKELPARAM(3, 3));
@@ -144,12 +146,10 @@ TEST_F(FormTest, OnlyALeftClickEndsTheProgramAndTheLogoHandsTheShellTheSite) {
     press(square, WM_LBUTTONDOWN, 3);
     EXPECT_EQ(endRequests, 1);
 
-    const auto windows = ThreadWindowCount();
     press(Control(ControlId::Image2), WM_LBUTTONDOWN, 3);
     Pump();
     const std::string call = "- - " KAVREL_MAKER_SITE " - - " + std::to_string(SW_SHOWMAXIMIZED);
     EXPECT_EQ(shellCalls, std::vector<std::string>{call});
-    EXPECT_EQ(ThreadWindowCount(), windows);  // the shell's failure shows nothing
 }
 
 // optCountry1 takes ten entries and refuses the eleventh.
@@ -166,13 +166,11 @@ TEST_F(FormTest, StartUpFillsBothBoxesStartsTheMinuteTimerAndAFailingStepSkipsTh
     EXPECT_EQ(SendMessageW(from, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(SendMessageW(to, CB_GETCURSEL, 0, 0), 1);
 
-    const auto windows = ThreadWindowCount();
     SendMessageW(from, CB_RESETCONTENT, 0, 0);
     SendMessageW(to, CB_RESETCONTENT, 0, 0);
     ASSERT_TRUE(SetWindowSubclass(from, FullBox, 0, 0));
     EXPECT_NO_THROW(form->Form_Load());
     RemoveWindowSubclass(from, FullBox, 0);
-    EXPECT_EQ(ThreadWindowCount(), windows);  // no message box
     EXPECT_EQ(SendMessageW(from, CB_GETCOUNT, 0, 0), 10);
     EXPECT_EQ(SendMessageW(from, CB_GETCURSEL, 0, 0), CB_ERR);  // the steps after the failing one were skipped
     EXPECT_EQ(SendMessageW(to, CB_GETCOUNT, 0, 0), 0);
