@@ -4,16 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace {
+#include "win32/system_function.h"
 
-struct LibraryFree {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
+namespace {
 
 std::wstring Widen(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
@@ -44,8 +41,7 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
     ASSERT_EQ(fixed.size(), sizeof(VS_FIXEDFILEINFO) / 2);
     EXPECT_EQ(fixed.substr(4, 8), (std::wstring{0, 1, 1, 0, 0, 1, 1, 0}));  // file and product version 1.0.0.1
 
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree> file(
-        LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const kavrel::win32::LibraryHandle file(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(file);
     // Declared aware of the real DPI: the window scales itself.
     const HRSRC manifest = FindResourceW(file.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
