@@ -43,12 +43,16 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
 
     const kavrel::win32::LibraryHandle file(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(file);
-    // Declared aware of the real DPI: the window scales itself.
-    const HRSRC manifest = FindResourceW(file.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(manifest, nullptr);
-    EXPECT_NE(std::string(static_cast<const char*>(LockResource(LoadResource(file.get(), manifest))),
-                          SizeofResource(file.get(), manifest)).find("<dpiAware"),
-              std::string::npos);
+    // Declared aware of the real DPI (the window scales itself), for the
+    // program's own processor and version.
+    const HRSRC found = FindResourceW(file.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(file.get(), found))),
+                               SizeofResource(file.get(), found));
+    EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
+    const std::string processor = sizeof(void*) == 8 ? "amd64" : "x86";
+    EXPECT_NE(manifest.find("version=\"1.0.0.1\" processorArchitecture=\"" + processor + "\""), std::string::npos)
+        << manifest;
 }
 
 }  // namespace
