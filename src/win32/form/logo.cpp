@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "win32/form/gdi_cache.h"
+
 // stb_image (Debian's libstb-dev), baseline and progressive JPEG only: the
 // logo is decoded in the program, without loading COM and the system's picture
 // loader before the first paint.
@@ -63,13 +65,7 @@ Logo::Logo(HINSTANCE instance, int resource) {
 
 void Logo::Draw(HDC dc, const RECT& target) const {
     if (pixels_.empty()) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownRgbFormat(width_, height_);
     StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, 0, 0, width_,
                   height_, pixels_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }

@@ -90,13 +90,7 @@ void PaintScene(const Scene& scene, HDC target, const RECT& area, POINT origin) 
     // A device-independent bitmap, not one compatible with the display: under
     // Wine that would be a pixmap of the X server, costly to make and read
     // back (about 3 ms of the window's first paint).
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;  // top row first
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO format = TopDownRgbFormat(width, height);
     void* pixels = nullptr;
     const MemoryDc buffer(CreateCompatibleDC(target));
     const BitmapHandle bitmap(CreateDIBSection(target, &format, DIB_RGB_COLORS, &pixels, nullptr, 0));
