@@ -8,11 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
+#include "win32/form/wide_text.h"
 #include "win32/system_function.h"
 
 namespace {
 
-std::wstring Widen(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+std::wstring Widen(std::string_view ascii) { return kavrel::win32::Wide(kavrel::text::widenAscii(ascii)); }
 
 TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
     wchar_t testPath[MAX_PATH] = {};

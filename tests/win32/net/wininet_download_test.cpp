@@ -19,9 +19,11 @@
 #include <wininet.h>
 
 #include "core/run_time_error.h"
+#include "core/text.h"
 #include "retrieval/body_reader.h"
 #include "retrieval/rate_page_request.h"
 #include "win32/form/form1.h"
+#include "win32/form/wide_text.h"
 
 namespace kavrel::win32 {
 namespace {
@@ -30,7 +32,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
-std::u16string ascii(std::string_view bytes) { return {bytes.begin(), bytes.end()}; }
+using text::widenAscii;
 
 bool Readable(SOCKET socket, Milliseconds wait) {
     fd_set set;
@@ -80,7 +82,7 @@ public:
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    std::u16string Url(std::string_view path) const { return ascii("http://127.0.0.1:" + port_ + std::string(path)); }
+    std::u16string Url(std::string_view path) const { return widenAscii("http://127.0.0.1:" + port_ + std::string(path)); }
     // Stops accepting, waits for the connection in hand and returns the request heads.
     std::vector<std::string> Stop() {
         thread_.request_stop();
@@ -153,7 +155,7 @@ TEST(Module1Request, EveryRetrievalReachesTheServerWithTheAgentAndNoAnswerIsCach
     for (const auto& head : server.Stop()) EXPECT_NE(head.find("\r\nUser-Agent: Malvorent\r\n"), std::string::npos) << head;
     const auto url = server.Url("/currency/convert?amt=1&from=ALL&to=DZD&submit=Convert");
     DWORD size = 0;
-    EXPECT_FALSE(GetUrlCacheEntryInfoW(std::wstring(url.begin(), url.end()).c_str(), nullptr, &size));
+    EXPECT_FALSE(GetUrlCacheEntryInfoW(Wide(url).c_str(), nullptr, &size));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
@@ -209,39 +211,39 @@ std::vector<ServerCase> Servers() {
     };
     return {
         // Servers that behave: the body arrives whole however it is sent.
-        {"short pieces with pauses, no length", {{Head("200 OK"), pieces, 150ms}}, Exactly, ascii(joined), kWhole},
+        {"short pieces with pauses, no length", {{Head("200 OK"), pieces, 150ms}}, Exactly, widenAscii(joined), kWhole},
         {"empty", {{Head("200 OK", 0)}}, Exactly, u"", kOneWait},
-        {"not found page", {{Head("404 Not Found", notFound.size()) + notFound}}, Exactly, ascii(notFound), kOneWait},
+        {"not found page", {{Head("404 Not Found", notFound.size()) + notFound}}, Exactly, widenAscii(notFound), kOneWait},
         {"bytes above 127", {{Head("200 OK", 12) + "caf\xE9 \x80 \x9F <b>"}}, Exactly, u"caf\u00E9 \u20AC \u0178 <b>",
          kOneWait},
         // Hostile ones.
         {"nobody listens", {}, Exactly, u"", kOneWait, 0},
         {"silent after accept", {{"", {""}, kServerPatience}}, Exactly, u"", kOneWait},
         {"silent half-way through the body", {{Head("200 OK", 1000) + announced.substr(0, 100), {""}, kServerPatience}},
-         Exactly, ascii(announced.substr(0, 100)), kOneWait},
-        {"one-byte drip", {{Head("200 OK", announced.size()), drops, 100ms}}, TextSoFar, ascii(announced), kWhole},
-        {"endless body", {{Head("200 OK"), endless}}, TextSoFar, ascii(pattern(kMaxBodyBytes)), kWhole},
+         Exactly, widenAscii(announced.substr(0, 100)), kOneWait},
+        {"one-byte drip", {{Head("200 OK", announced.size()), drops, 100ms}}, TextSoFar, widenAscii(announced), kWhole},
+        {"endless body", {{Head("200 OK"), endless}}, TextSoFar, widenAscii(pattern(kMaxBodyBytes)), kWhole},
         {"reset mid-body under Content-Length",
          {{Head("200 OK", announced.size()) + announced.substr(0, 100), {""}, 200ms, true}}, TextSoFar,
-         ascii(announced.substr(0, 100)), kOneWait},
-        {"chunk size overflow", {{chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page}}, TextSoFar, ascii(page), kOneWait},
-        {"non-hex chunk size", {{chunked + "zz\r\n" + page + "\r\n0\r\n\r\n"}}, TextSoFar, ascii(page), kOneWait},
-        {"close mid-chunk", {{chunked + "100\r\n" + page}}, Exactly, ascii(page), kOneWait},
-        {"redirect loop", {redirect("/loop")}, Exactly, ascii(page), kWhole, 11},
-        {"redirect to file:", {redirect("file:///c:/windows/win.ini")}, Exactly, ascii(page), kOneWait},
+         widenAscii(announced.substr(0, 100)), kOneWait},
+        {"chunk size overflow", {{chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page}}, TextSoFar, widenAscii(page), kOneWait},
+        {"non-hex chunk size", {{chunked + "zz\r\n" + page + "\r\n0\r\n\r\n"}}, TextSoFar, widenAscii(page), kOneWait},
+        {"close mid-chunk", {{chunked + "100\r\n" + page}}, Exactly, widenAscii(page), kOneWait},
+        {"redirect loop", {redirect("/loop")}, Exactly, widenAscii(page), kWhole, 11},
+        {"redirect to file:", {redirect("file:///c:/windows/win.ini")}, Exactly, widenAscii(page), kOneWait},
         {"redirect to another host", {redirect("http://localhost:{port}/page"), {Head("200 OK", 4) + "page"}}, Exactly,
          u"page", kOneWait, 2},
         {"100 KB header line", {{Head("200 OK", page.size(), "X-Long: " + std::string(100000, 'a') + "\r\n") + page}},
-         TextSoFar, ascii(page), kOneWait},
+         TextSoFar, widenAscii(page), kOneWait},
         // Which part of it counts as the body is the library's guess.
-        {"non-HTTP garbage", {{garbage}}, NoMoreThanSent, ascii(garbage), kOneWait},
+        {"non-HTTP garbage", {{garbage}}, NoMoreThanSent, widenAscii(garbage), kOneWait},
         {"NUL bytes", {{Head("200 OK", 7) + std::string("0.81\0" "23", 7)}}, Exactly, u"0.8123", kOneWait},
         {"gzip", {{Head("200 OK", gzipped.size(), "Content-Encoding: gzip\r\n") + gzipped}}, NoMoreThanSent,
-         ascii(gzipped), kOneWait},
+         widenAscii(gzipped), kOneWait},
         {"negative Content-Length", {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n" + page}},
-         TextSoFar, ascii(page), kOneWait},
-        {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, ascii(page), kOneWait},
-        {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, ascii(page), kOneWait},
+         TextSoFar, widenAscii(page), kOneWait},
+        {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, widenAscii(page), kOneWait},
+        {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, widenAscii(page), kOneWait},
     };
 }
 
