@@ -186,18 +186,22 @@ LRESULT Form1::CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPA
 }
 
 // A drop-down box's closed height follows its font; the layout's height wins.
-// The box is its text field's height plus a frame, so that frame is measured
-// first, with the field set to the height it reports.
+// The box is its text field's height plus a frame: the field is set to the
+// layout's height less the frame the last box had, and only a box that misses
+// is measured and set once more. Each setting moves the box's list, a window
+// of its own, so the usual case sets it once.
 void Form1::FitComboHeight(const ControlState& state) {
-    const auto setFieldHeight = [&state](LRESULT height) {
+    const auto setFieldHeight = [&state](int height) {
         SendMessageW(state.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
         RECT box{};
         GetWindowRect(state.window, &box);
-        return box.bottom - box.top;
+        return static_cast<int>(box.bottom - box.top);
     };
-    const auto field = SendMessageW(state.window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    const auto frame = setFieldHeight(field) - field;
-    setFieldHeight(state.rect.height() - frame);
+    const int wanted = state.rect.height();
+    const int box = setFieldHeight(wanted - comboFrame_);
+    if (box == wanted) return;
+    comboFrame_ = box - (wanted - comboFrame_);
+    setFieldHeight(wanted - comboFrame_);
 }
 
 // The hint window is made when the mouse first moves over a control with a

@@ -56,12 +56,12 @@ void Form1::Show(int how) {
 // while they are hidden its first paint has drawn them already: shown without
 // a redraw, they are neither erased nor painted a second time. Under Wine
 // each of those first erases and paints costs a device context of its own.
+// Allowed to redraw, a hidden window becomes visible and nothing else
+// happens: no move, no erase, no paint.
 void Form1::ShowLabelsAndImages() {
-    constexpr UINT kShowAsDrawn =
-        SWP_SHOWWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
     for (const auto& state : controls_)
         if (state.window && (state.layout->kind == layout::Kind::Label || state.layout->kind == layout::Kind::Image))
-            SetWindowPos(state.window, nullptr, 0, 0, 0, 0, kShowAsDrawn);
+            SendMessageW(state.window, WM_SETREDRAW, TRUE, 0);
 }
 
 // The control a window belongs to: the control itself, or the drop-down box
@@ -292,7 +292,7 @@ LRESULT Form1::OnPaint() {
     bench::Mark("paint+");
     {
         const PaintScope paint(Handle());
-        PaintScene(CurrentScene(), paint.dc(), paint.area(), POINT{0, 0});
+        PaintScene(CurrentScene(), paint.dc(), paint.area());
     }
     bench::Mark("paint-");
     return 0;

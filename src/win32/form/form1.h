@@ -153,6 +153,9 @@ private:
     bool quitsWhenClosed_ = false;
     HWND pressed_ = nullptr;     // the label or image a left button went down on
     HWND lastFocus_ = nullptr;   // given back when the window is activated again
+    // What a drop-down box adds to its text field's height once that has been
+    // set (6 pixels under Wine); a box that misses the layout's height measures it.
+    int comboFrame_ = 6;
 };
 
 }  // namespace kavrel::win32

@@ -84,7 +84,9 @@ void PaintArea(const Scene& scene, HDC dc, const RECT& area) {
 
 }  // namespace
 
-void PaintScene(const Scene& scene, HDC target, const RECT& area, POINT origin) {
+void PaintScene(const Scene& scene, HDC target, const RECT& area) { PaintArea(scene, target, area); }
+
+void PaintSceneOffScreen(const Scene& scene, HDC target, const RECT& area, POINT origin) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
     // A device-independent bitmap, not one compatible with the display: under

@@ -28,9 +28,16 @@ struct Scene {
     const layout::Window& form;
 };
 
+// Paints `area` of the scene straight into the window's own `target`. The
+// window paints when it is shown or uncovered, and its visible children are
+// clipped away: it draws the background and rectangles around them, and the
+// labels and images only before they are first shown.
+void PaintScene(const Scene& scene, HDC target, const RECT& area);
+
 // Paints `area` (a rectangle of `target`'s own coordinates) of the scene into
 // `target`, whose top-left corner lies at `origin` of the window's client area.
-// Drawn off-screen first, so that nothing flickers.
-void PaintScene(const Scene& scene, HDC target, const RECT& area, POINT origin);
+// Drawn off-screen first, so that a label that changes while in view does not
+// flicker.
+void PaintSceneOffScreen(const Scene& scene, HDC target, const RECT& area, POINT origin);
 
 }  // namespace kavrel::win32
