@@ -1,8 +1,8 @@
 // The control factory: registers the window's two classes, creates the window
 // and one child window per row of the layout table (the kind of window each
 // control becomes, its style, font and hint), starts the timer and fits the
-// drop-down boxes to the layout's height. Rectangles get no window: the scene
-// paints them.
+// drop-down boxes to the layout's height and their lists to whole rows.
+// Rectangles get no window: the scene paints them.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -29,8 +29,8 @@ constexpr wchar_t kItemClass[] = L"Kavrel.Item";  // labels and images, painted 
 constexpr WPARAM kNoTextLimit = 0x7FFFFFFE;
 // The window icon's one image.
 constexpr int kIconPixels = 32;
-// A closed drop-down box is created this many times its height, the room of its open list.
-constexpr int kListRoom = 10;
+// The rows an open drop-down list shows at a time.
+constexpr int kListRows = 15;
 
 // Which window each kind of control becomes.
 struct WindowKind {
@@ -44,8 +44,10 @@ constexpr WindowKind kWindowKinds[] = {
     {Kind::CheckBox, L"BUTTON", BS_3STATE | WS_TABSTOP, BS_FLAT, 0},
     {Kind::TextBox, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_BORDER, 0},
     {Kind::PushButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, BS_OWNERDRAW},
-    {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, 0},
-    {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 0},
+    // The lists' height is set once, in whole rows (FitCombo): a list that
+    // rounds itself to whole rows moves a second time whenever the box moves it.
+    {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
+    {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
     {Kind::Label, kItemClass, 0, 0, 0},
     {Kind::Image, kItemClass, 0, 0, 0},
 };
@@ -148,10 +150,9 @@ void Form1::CreateControl(ControlState& state, int windowId) {
     if (!kind) return;  // rectangles are painted by the window
 
     const auto& rect = state.rect;
-    const int height = layout::IsDropDown(control.kind) ? rect.height() * kListRoom : rect.height();
     const bool ownClass = kind->className == kItemClass;
     state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
-                                   rect.left, rect.top, rect.width(), height, Handle(),
+                                   rect.left, rect.top, rect.width(), rect.height(), Handle(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_,
                                    ownClass ? this : nullptr);
     if (!state.window) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create " + std::string(control.name));
@@ -161,7 +162,7 @@ void Form1::CreateControl(ControlState& state, int windowId) {
     if (control.kind == Kind::TextBox) SendMessageW(state.window, EM_SETLIMITTEXT, kNoTextLimit, 0);
     if (control.kind == Kind::TextBox) Subclass(state.window, AmountBoxProcedure);
     if (layout::IsDropDown(control.kind)) {
-        FitComboHeight(state);
+        FitCombo(state);
         if (control.settings & layout::setting::Flat) Subclass(state.window, FlatComboProcedure);
         if (control.kind == Kind::DropDownBox) SetWindowTextW(state.window, Wide(control.text).c_str());
     }
@@ -188,9 +189,10 @@ LRESULT Form1::CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPA
 // A drop-down box's closed height follows its font; the layout's height wins.
 // The box is its text field's height plus a frame: the field is set to the
 // layout's height less the frame the last box had, and only a box that misses
-// is measured and set once more. Each setting moves the box's list, a window
-// of its own, so the usual case sets it once.
-void Form1::FitComboHeight(const ControlState& state) {
+// is measured and set once more. Then the open list gets its room, whole rows
+// of the box's font: a box made taller keeps the extra height for its list.
+// Each of these steps moves the list, a window of its own, so each is done once.
+void Form1::FitCombo(const ControlState& state) {
     const auto setFieldHeight = [&state](int height) {
         SendMessageW(state.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
         RECT box{};
@@ -198,10 +200,14 @@ void Form1::FitComboHeight(const ControlState& state) {
         return static_cast<int>(box.bottom - box.top);
     };
     const int wanted = state.rect.height();
-    const int box = setFieldHeight(wanted - comboFrame_);
-    if (box == wanted) return;
-    comboFrame_ = box - (wanted - comboFrame_);
-    setFieldHeight(wanted - comboFrame_);
+    if (const int box = setFieldHeight(wanted - comboFrame_); box != wanted) {
+        comboFrame_ = box - (wanted - comboFrame_);
+        setFieldHeight(wanted - comboFrame_);
+    }
+    const auto row = static_cast<int>(SendMessageW(state.window, CB_GETITEMHEIGHT, 0, 0));
+    const int list = kListRows * row + 2 * GetSystemMetrics(SM_CYBORDER);
+    SetWindowPos(state.window, nullptr, 0, 0, state.rect.width(), wanted + list,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The hint window is made when the mouse first moves over a control with a

@@ -41,6 +41,15 @@ void ExpectControlsFollowTheirRowsAt(Form1& form, int dpi) {
         EXPECT_EQ(font.lfWeight, layout::FontWeight(expected));
         EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
         EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+        if (!layout::IsDropDown(control.kind)) continue;
+        COMBOBOXINFO parts{};  // the open list: fifteen whole rows
+        parts.cbSize = sizeof parts;
+        GetComboBoxInfo(window, &parts);
+        SendMessageW(window, CB_SHOWDROPDOWN, TRUE, 0);
+        RECT list{};
+        GetClientRect(parts.hwndList, &list);
+        SendMessageW(window, CB_SHOWDROPDOWN, FALSE, 0);
+        EXPECT_EQ(list.bottom, 15 * SendMessageW(window, CB_GETITEMHEIGHT, 0, 0));
     }
 }
 
