@@ -227,8 +227,13 @@ void Form1::RefreshCursor() {
     SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
 }
 
+// Where the focus already is (a drop-down box passes it on to its text
+// field), it is left alone: taking it back from the field and handing it on
+// again would repaint the field and notify the window twice.
 void Form1::RestoreFocus() {
-    if (lastFocus_ && IsWindow(lastFocus_)) SetFocus(lastFocus_);
+    if (!lastFocus_ || !IsWindow(lastFocus_)) return;
+    if (const HWND focus = GetFocus(); focus == lastFocus_ || IsChild(lastFocus_, focus)) return;
+    SetFocus(lastFocus_);
 }
 
 // ---- Messages -------------------------------------------------------------
