@@ -31,6 +31,9 @@ constexpr WPARAM kNoTextLimit = 0x7FFFFFFE;
 constexpr int kIconPixels = 32;
 // The rows an open drop-down list shows at a time.
 constexpr int kListRows = 15;
+// What a drop-down box adds to the system font's height before its own font
+// is set: the text field's padding and the frame (Wine).
+constexpr int kComboPaddingAndFrame = 8;
 
 // Which window each kind of control becomes.
 struct WindowKind {
@@ -44,8 +47,9 @@ constexpr WindowKind kWindowKinds[] = {
     {Kind::CheckBox, L"BUTTON", BS_3STATE | WS_TABSTOP, BS_FLAT, 0},
     {Kind::TextBox, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_BORDER, 0},
     {Kind::PushButton, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, BS_OWNERDRAW},
-    // The lists' height is set once, in whole rows (FitCombo): a list that
-    // rounds itself to whole rows moves a second time whenever the box moves it.
+    // The lists' height is given once, in whole rows (ComboCreationHeight): a
+    // list that rounds itself to whole rows moves a second time whenever the
+    // box moves it.
     {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
     {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
     {Kind::Label, kItemClass, 0, 0, 0},
@@ -80,6 +84,9 @@ WNDCLASSEXW ClassDescription(HINSTANCE instance, const wchar_t* name, WNDPROC pr
     description.lpszClassName = name;
     return description;
 }
+
+// An open list's height: whole rows and its border.
+int ListHeight(int rowHeight) { return kListRows * rowHeight + 2 * GetSystemMetrics(SM_CYBORDER); }
 
 IconHandle LoadIconOfSize(HINSTANCE instance, int size) {
     return IconHandle(static_cast<HICON>(
@@ -151,8 +158,9 @@ void Form1::CreateControl(ControlState& state, int windowId) {
 
     const auto& rect = state.rect;
     const bool ownClass = kind->className == kItemClass;
+    const int height = layout::IsDropDown(control.kind) ? ComboCreationHeight(control) : rect.height();
     state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
-                                   rect.left, rect.top, rect.width(), rect.height(), Handle(),
+                                   rect.left, rect.top, rect.width(), height, Handle(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_,
                                    ownClass ? this : nullptr);
     if (!state.window) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create " + std::string(control.name));
@@ -186,12 +194,31 @@ LRESULT Form1::CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPA
                   : DefWindowProcW(window, message, wparam, lparam);
 }
 
+// A drop-down box keeps what its height at creation has beyond its closed
+// height as its list's room. Before its font is set, the closed height
+// follows the system font: its height plus the field's padding and the frame,
+// a pixel less for a box whose text field is inset (Wine). Reckoned so, the
+// list gets its room of whole rows with the box; where the reckoning misses,
+// FitCombo gives it afterwards.
+int Form1::ComboCreationHeight(const layout::Control& control) {
+    const WindowDc screen(nullptr, GetDC(nullptr));
+    TEXTMETRICW system{}, own{};
+    GetTextMetricsW(screen.get(), &system);
+    {
+        const Selection font(screen.get(), gdi_.Font(control.font.value_or(layout::FormWindow().font)));
+        GetTextMetricsW(screen.get(), &own);
+    }
+    const int inset = control.kind == Kind::DropDownBox ? 1 : 0;
+    return system.tmHeight + kComboPaddingAndFrame - inset + ListHeight(own.tmHeight);
+}
+
 // A drop-down box's closed height follows its font; the layout's height wins.
 // The box is its text field's height plus a frame: the field is set to the
 // layout's height less the frame the last box had, and only a box that misses
-// is measured and set once more. Then the open list gets its room, whole rows
-// of the box's font: a box made taller keeps the extra height for its list.
-// Each of these steps moves the list, a window of its own, so each is done once.
+// is measured and set once more. Then the open list is checked for its room,
+// whole rows of the box's font; a box made taller keeps the extra height for
+// its list. Each of these steps moves the list, a window of its own, so each
+// is done once at most.
 void Form1::FitCombo(const ControlState& state) {
     const auto setFieldHeight = [&state](int height) {
         SendMessageW(state.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
@@ -204,8 +231,12 @@ void Form1::FitCombo(const ControlState& state) {
         comboFrame_ = box - (wanted - comboFrame_);
         setFieldHeight(wanted - comboFrame_);
     }
-    const auto row = static_cast<int>(SendMessageW(state.window, CB_GETITEMHEIGHT, 0, 0));
-    const int list = kListRows * row + 2 * GetSystemMetrics(SM_CYBORDER);
+    const int list = ListHeight(static_cast<int>(SendMessageW(state.window, CB_GETITEMHEIGHT, 0, 0)));
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    RECT room{};
+    if (GetComboBoxInfo(state.window, &parts) && GetWindowRect(parts.hwndList, &room) && room.bottom - room.top == list)
+        return;
     SetWindowPos(state.window, nullptr, 0, 0, state.rect.width(), wanted + list,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -110,6 +110,7 @@ private:
     // The procedure a subclassed control had before, which handles all the rest.
     static LRESULT CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void ShowHintOf(const ControlState& state, WPARAM keys, LPARAM point);
+    int ComboCreationHeight(const layout::Control& control);
     void FitCombo(const ControlState& state);
 
     // owner_draw.cpp
