@@ -10,7 +10,7 @@
 // posted, and the result line is emptied from outside before each click.
 //
 //   kavrel_bench --kavrel K.exe --bare-window B.exe --bare-retrieval R.exe --url URL
-//                [--marked M.exe] [--pairs 15] [--clicks 200] [--arch NAME]
+//                [--marked M.exe] [--pairs 30] [--clicks 200] [--arch NAME]
 //
 // With --marked (a Kavrel.exe built with KAVREL_BENCH_MARKS=ON) it also prints
 // where the time of a start-up and of a retrieval goes, from the marks that
@@ -258,7 +258,7 @@ private:
 struct Options {
     std::wstring kavrel, marked, bareWindow, bareRetrieval;
     std::wstring url;
-    int pairs = 15;
+    int pairs = 30;  // fewer leave a median at the mercy of a busy moment on a shared machine
     int clicks = 200;
     std::string arch = "?";
     std::string only;  // one group of measures: launch, retrieval, paste, repaint, phases
