@@ -53,16 +53,21 @@ class KavrelWindow:
     def __init__(self, inspector):
         self.inspector = inspector
 
-    def inspect(self, *options):
+    def inspect(self, *options, attempts=2):
         """Kavrel's window first, then its children (or its other top-level windows); [] when there is none."""
-        # Output through a file: a Wine process that the inspector starts would hold a pipe open.
-        with tempfile.TemporaryFile() as out:
+        # Output through files: a Wine process that the inspector starts would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             code = subprocess.run([os.environ["KAVREL_WINE"], self.inspector, *options], stdin=subprocess.DEVNULL,
-                                  stdout=out, stderr=subprocess.DEVNULL, timeout=60).returncode
+                                  stdout=out, stderr=err, timeout=60).returncode
             out.seek(0)
             lines = out.read().decode().splitlines()
+            err.seek(0)
+            errors = err.read().decode(errors="replace")
         if code not in (0, 2):  # 2: no window
-            raise RuntimeError(f"kavrel-inspect failed with status {code}")
+            # Wine itself can fail to start a process now and then (status 1): once more before giving up.
+            if code == 1 and attempts > 1:
+                return self.inspect(*options, attempts=attempts - 1)
+            raise RuntimeError(f"kavrel-inspect failed with status {code}: {errors.strip()[-2000:]}")
         return [json.loads(line) for line in lines if line.strip()] if code == 0 else []
 
     def look(self):
