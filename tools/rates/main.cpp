@@ -1,111 +1,85 @@
 // kavrel-rates: the reference rate service Kavrel asks for its conversions.
-#include <pthread.h>
-#include <signal.h>
-
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/run_time_error.h"
 #include "options.h"
+#include "rate_cache.h"
 #include "rate_server.h"
-#include "rate_table.h"
-#include "reference_rates.h"
 #include "reference_refresh.h"
+#include "starting_rates.h"
+#include "stop_requests.h"
 
 namespace {
 
-using kavrel::rates::RateServer;
+using namespace kavrel::rates;
 
-// SIGINT and SIGTERM are blocked in every thread and taken synchronously by
-// one waiting thread, so the program needs no signal handler and no global flag.
-class StopSignals {
-public:
-    StopSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        // Before any other thread starts, so that all of them inherit the mask.
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-    }
-
-    // Stops the server when a signal comes; the waiting thread ends with the server.
-    std::jthread stopOnSignal(RateServer& server) const {
-        return std::jthread([this, &server] {
-            int signal = 0;
-            sigwait(&set_, &signal);
-            server.stop();
-        });
-    }
-
-    // Wakes the waiting thread when the server ended without a signal.
-    static void release(std::jthread& waiter) { pthread_kill(waiter.native_handle(), SIGTERM); }
-
-private:
-    sigset_t set_{};
-};
-
-void writeLogLine(const std::string& line) {
-    const std::string text = line + "\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);  // one call: stdio keeps concurrent lines whole
+// No iostreams: they would add a fifth to the size of the Windows program.
+void write(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);  // one call: stdio keeps concurrent lines whole
+    std::fflush(stream);
 }
 
-// The rate table with the reference files merged in, in the order given.
-kavrel::rates::RateTable startTable(const kavrel::rates::Options& options) {
-    auto table = kavrel::rates::RateTable::load(options.ratesFile);
-    for (const auto& file : options.referenceFiles)
-        table = kavrel::rates::withReferenceRates(table, kavrel::rates::loadReferenceRates(file));
-    return table;
+void writeLogLine(const std::string& line) { write(stderr, line + "\n"); }
+
+std::string describe(const ServedRates& rates) {
+    const auto& sources = rates.sources;
+    std::string text = "kavrel-rates: " + std::to_string(rates.table.rates().size()) + " rates of " +
+                       sources.inUseDate() + ": the " +
+                       (sources.tableFile.empty() ? "built-in table" : "table " + sources.tableFile) + " of " +
+                       sources.tableDate;
+    if (sources.bank) text += ", the European Central Bank's rates of " + sources.bank->date + " from " + sources.bank->origin;
+    return text;
 }
 
-int serve(const kavrel::rates::Options& options, kavrel::rates::RateTable table, const StopSignals& signals) {
-    std::cerr << "kavrel-rates: " << table.rates().size() << " rates, newest of " << table.newestDate() << std::endl;
-    RateServer server(table, writeLogLine);
+int serve(const Options& options, ServedRates rates, const StopRequests& stopRequests) {
+    writeLogLine(describe(rates));
+    RateServer server(rates, writeLogLine);
     const int port = server.bind(options.bind, options.port);
-    std::cerr << "kavrel-rates: listening on http://" << options.bind << ":" << port << "/" << std::endl;
+    writeLogLine("kavrel-rates: listening on http://" + options.bind + ":" + std::to_string(port) + "/");
 
-    std::optional<kavrel::rates::ReferenceRefresher> refresher;  // after the server it publishes to
-    if (!options.referenceUrl.empty())
-        refresher.emplace(std::move(table),
-                          kavrel::rates::RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval},
-                          [&server](kavrel::rates::RateTable fresh) { server.publish(std::move(fresh)); },
-                          writeLogLine);
-    auto waiter = signals.stopOnSignal(server);
+    std::optional<ReferenceRefresher> refresher;  // after the server it publishes to
+    if (!options.referenceUrl.empty()) {
+        std::optional<RateCache> cache;
+        if (!options.cacheFolder.empty()) cache.emplace(options.cacheFolder);
+        refresher.emplace(std::move(rates),
+                          RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval, cache},
+                          [&server](ServedRates fresh) { server.publish(std::move(fresh)); }, writeLogLine);
+    }
+    const auto watch = stopRequests.watch([&server] { server.stop(); });
     server.run();
-    StopSignals::release(waiter);
-    std::cerr << "kavrel-rates: stopped" << std::endl;
+    writeLogLine("kavrel-rates: stopped");
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const StopSignals signals;
-    kavrel::rates::Options options;
+    const StopRequests stopRequests;  // before any other thread starts
+    Options options;
     try {
-        options = kavrel::rates::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), userCacheFolder());
     } catch (const kavrel::RunTimeError& error) {
-        std::cerr << "kavrel-rates: " << error.what() << "\n" << kavrel::rates::usage();
+        write(stderr, "kavrel-rates: " + std::string(error.what()) + "\n" + usage());
         return 2;
     }
     if (options.help) {
-        std::cout << kavrel::rates::usage();
+        write(stdout, usage());
         return 0;
     }
-    kavrel::rates::RateTable table;
+    ServedRates rates;
     try {
-        table = startTable(options);
+        rates = startingRates(options, writeLogLine);
     } catch (const kavrel::RunTimeError& error) {
-        std::cerr << "kavrel-rates: " << error.what() << "\n";
+        writeLogLine("kavrel-rates: " + std::string(error.what()));
         return 2;
     }
     try {
-        return serve(options, std::move(table), signals);
+        return serve(options, std::move(rates), stopRequests);
     } catch (const kavrel::RunTimeError& error) {
-        std::cerr << "kavrel-rates: " << error.what() << "\n";
+        writeLogLine("kavrel-rates: " + std::string(error.what()));
         return 1;
     }
 }

@@ -1,9 +1,9 @@
 #include "options.h"
 
-#include <getopt.h>
-
-#include <array>
+#include <algorithm>
 #include <charconv>
+#include <functional>
+#include <string_view>
 #include <utility>
 
 #include "core/run_time_error.h"
@@ -16,29 +16,6 @@ constexpr int kMaxPort = 65535;
 
 constexpr std::chrono::milliseconds kShortestRefresh{100};
 constexpr std::chrono::hours kLongestRefresh{24 * 366};
-
-enum OptionId : int {
-    Port = 'p',
-    Bind = 'b',
-    Rates = 'r',
-    Ecb = 'e',
-    EcbUrl = 'u',
-    Refresh = 'f',
-    CaFile = 'c',
-    Help = 'h',
-};
-
-constexpr std::array<option, 9> kLongOptions{{
-    {"port", required_argument, nullptr, Port},
-    {"bind", required_argument, nullptr, Bind},
-    {"rates", required_argument, nullptr, Rates},
-    {"ecb", required_argument, nullptr, Ecb},
-    {"ecb-url", required_argument, nullptr, EcbUrl},
-    {"refresh", required_argument, nullptr, Refresh},
-    {"ca-file", required_argument, nullptr, CaFile},
-    {"help", no_argument, nullptr, Help},
-    {nullptr, 0, nullptr, 0},
-}};
 
 [[noreturn]] void fail(const std::string& what) { throw RunTimeError(ErrorKind::InvalidArgument, what); }
 
@@ -71,52 +48,92 @@ std::string fetchableUrl(const std::string& url) {
     return url;
 }
 
+std::string caFile(const std::string& file) {
+#ifdef _WIN32
+    // WinHTTP trusts the certificates of Windows' own store, which is where another one belongs.
+    fail("--ca-file is not supported on Windows: add the certificate to Windows' certificate store (" + file + ")");
+#else
+    return file;
+#endif
+}
+
+// One option: its name, and what it does to the options with its value (empty
+// for an option that takes none).
+struct OptionRule {
+    std::string_view name;
+    bool takesValue;
+    std::function<void(Options&, const std::string&)> apply;
+};
+
+const std::vector<OptionRule>& optionRules() {
+    static const std::vector<OptionRule> kRules{
+        {"port", true, [](Options& o, const std::string& v) { o.port = portNumber(v); }},
+        {"bind", true, [](Options& o, const std::string& v) { o.bind = v; }},
+        {"rates", true, [](Options& o, const std::string& v) { o.ratesFile = v; }},
+        {"ecb", true, [](Options& o, const std::string& v) { o.referenceFiles.push_back(v); }},
+        {"ecb-url", true, [](Options& o, const std::string& v) { o.referenceUrl = fetchableUrl(v); }},
+        {"no-fetch", false, [](Options& o, const std::string&) { o.referenceUrl.clear(); }},
+        {"refresh", true, [](Options& o, const std::string& v) { o.refreshInterval = duration(v); }},
+        {"ca-file", true, [](Options& o, const std::string& v) { o.caFile = caFile(v); }},
+        {"cache", true, [](Options& o, const std::string& v) { o.cacheFolder = v; }},
+        {"no-cache", false, [](Options& o, const std::string&) { o.cacheFolder.clear(); }},
+        {"help", false, [](Options& o, const std::string&) { o.help = true; }},
+    };
+    return kRules;
+}
+
+const OptionRule& ruleFor(std::string_view name, const std::string& word) {
+    const auto& rules = optionRules();
+    const auto found = std::find_if(rules.begin(), rules.end(), [&](const OptionRule& rule) { return rule.name == name; });
+    if (found == rules.end()) fail("unknown option: " + word);
+    return *found;
+}
+
 }  // namespace
 
-Options parseOptions(const std::vector<std::string>& arguments) {
-    // getopt_long wants a mutable argv with the program name in front.
-    std::vector<std::string> words{"kavrel-rates"};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-
+Options parseOptions(const std::vector<std::string>& arguments, const std::filesystem::path& defaultCacheFolder) {
     Options options;
-    options.ratesFile = KAVREL_RATES_DEFAULT_FILE;
-    optind = 0;  // start a fresh scan: the parser keeps its position between calls
-    opterr = 0;  // errors are reported by the exception below, not printed by getopt
-    const int argc = static_cast<int>(words.size());
-    for (int id; (id = getopt_long(argc, argv.data(), "", kLongOptions.data(), nullptr)) != -1;) {
-        switch (id) {
-            case Port: options.port = portNumber(optarg); break;
-            case Bind: options.bind = optarg; break;
-            case Rates: options.ratesFile = optarg; break;
-            case Ecb: options.referenceFiles.emplace_back(optarg); break;
-            case EcbUrl: options.referenceUrl = fetchableUrl(optarg); break;
-            case Refresh: options.refreshInterval = duration(optarg); break;
-            case CaFile: options.caFile = optarg; break;
-            case Help: options.help = true; break;
-            default: fail("unknown option or missing value: " + words[static_cast<std::size_t>(optind - 1)]);
+    options.cacheFolder = defaultCacheFolder;
+    for (auto word = arguments.begin(); word != arguments.end(); ++word) {
+        if (!word->starts_with("--")) fail("unexpected argument: " + *word);
+        const auto equals = word->find('=');
+        const auto& rule = ruleFor(std::string_view(*word).substr(2, equals - 2), *word);
+        if (!rule.takesValue) {
+            if (equals != std::string::npos) fail(std::string("--") + std::string(rule.name) + " takes no value");
+            rule.apply(options, {});
+        } else if (equals != std::string::npos) {
+            rule.apply(options, word->substr(equals + 1));
+        } else {
+            if (std::next(word) == arguments.end()) fail("missing value: " + *word);
+            rule.apply(options, *++word);
         }
     }
-    if (optind < argc) fail("unexpected argument: " + words[static_cast<std::size_t>(optind)]);
     return options;
 }
 
 std::string usage() {
     return std::string("Usage: kavrel-rates [--port N] [--bind ADDRESS] [--rates FILE] [--ecb FILE]...\n"
-                       "                    [--ecb-url URL [--refresh DURATION] [--ca-file FILE]]\n"
-                       "Serves Kavrel's conversion query from a reference rate table.\n"
+                       "                    [--ecb-url URL | --no-fetch] [--refresh DURATION] [--ca-file FILE]\n"
+                       "                    [--cache FOLDER | --no-cache]\n"
+                       "Serves Kavrel's conversion query from a rate table kept current with the\n"
+                       "European Central Bank's euro reference rates.\n"
                        "  --port N          TCP port, 0 for any free one (default ") +
            std::to_string(kDefaultPort) + ")\n" + "  --bind ADDRESS    address to listen on (default " + kDefaultBind +
-           ")\n" + "  --rates FILE      rate table (default " + KAVREL_RATES_DEFAULT_FILE + ")\n" +
-           "  --ecb FILE        euro reference rates (ECB daily XML, daily CSV or history CSV)\n"
+           ")\n"
+           "  --rates FILE      rate table (default: the table built into the program)\n"
+           "  --ecb FILE        euro reference rates (the bank's daily or history XML or CSV)\n"
            "                    in place of the table's; repeatable\n"
-           "  --ecb-url URL     fetch such a file at start and at every refresh\n"
+           "  --ecb-url URL     where to fetch such a file, at start and at every refresh\n"
+           "                    (default " +
+           kBankDailyUrl +
+           ")\n"
+           "  --no-fetch        fetch nothing: serve the table and the --ecb files alone\n"
            "  --refresh DURATION  time between fetches: 500ms, 90s, 30m, 6h (default 6h)\n"
            "  --ca-file FILE    trust the certificates in FILE instead of the system's CA store\n"
+           "  --cache FOLDER    keep the last good fetched file there (default: the user's cache)\n"
+           "  --no-cache        keep no fetched file\n"
            "  --help            this text\n"
-           "Stops cleanly on SIGINT or SIGTERM.\n";
+           "Stops cleanly on SIGINT or SIGTERM (Ctrl+C, Ctrl+Break or closing its console on Windows).\n";
 }
 
 }  // namespace kavrel::rates

@@ -114,19 +114,43 @@ std::string refusalPage(const Refusal& refusal) {
                     " with an amount of at least 0 and two codes listed on the home page.</p>\n");
 }
 
-std::string homePage(const RateTable& table, std::string_view loadedAt) {
-    std::string body = "<p class=\"status\">Newest rate: <b>" + htmlEscape(table.newestDate()) +
-                       "</b>. Rates loaded at " + htmlEscape(loadedAt) + ".</p>\n"
+namespace {
+
+// The date the conversions go by, where each part of the rates comes from, and
+// why the bank's file is missing when it is.
+std::string sourcesParagraphs(const RateSources& sources, std::string_view loadedAt) {
+    const auto table = sources.tableFile.empty()
+                           ? "the built-in rate table of " + htmlEscape(sources.tableDate)
+                           : "the rate table of " + htmlEscape(sources.tableDate) + " from " +
+                                 htmlEscape(sources.tableFile);
+    std::string text = "<p class=\"status\">Conversions go by the rates of <b>" + htmlEscape(sources.inUseDate()) +
+                       "</b>: ";
+    if (const auto& bank = sources.bank)
+        text += "the European Central Bank's euro reference rates of " + htmlEscape(bank->date) + " (" +
+                htmlEscape(bank->origin) + ") for the currencies it quotes and those tied to them, and " + table +
+                " for the rest.";
+    else
+        text += table + ".";
+    text += " Put in service at " + htmlEscape(loadedAt) + ".</p>\n";
+    if (!sources.fetchProblem.empty())
+        text += "<p class=\"problem\">The European Central Bank's file could not be had: " +
+                htmlEscape(sources.fetchProblem) + ". The rates above stay in service until it can.</p>\n";
+    return text;
+}
+
+}  // namespace
+
+std::string homePage(const ServedRates& rates, std::string_view loadedAt) {
+    std::string body = sourcesParagraphs(rates.sources, loadedAt) +
         "<p>Kavrel is a small currency converter for Windows: it sends the amount and the two currency codes"
         " you pick to a rate service and shows the converted amount and the rate it gets back.</p>\n"
         "<p>This service answers those requests from its reference table, for instance"
         " <a href=\"/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert\">"
         "/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert</a>."
-        " Rates are cross rates through the US dollar. Most rates are of " +
-        htmlEscape(table.mostCommonDate()) + "; each row shows the date of its own.</p>\n";
+        " Rates are cross rates through the US dollar; each row shows the date of its own.</p>\n";
     body += "<table class=\"rates\">\n<tr><th>Code</th><th>US dollars per unit</th><th>Units per US dollar</th>"
             "<th>Date</th><th>Source</th></tr>\n";
-    for (const auto& [code, rate] : table.rates()) body += rateRow(rate);
+    for (const auto& [code, rate] : rates.table.rates()) body += rateRow(rate);
     body += "</table>\n";
     return page("Kavrel reference rates", body);
 }

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "conversion.h"
-#include "rate_table.h"
+#include "served_rates.h"
 
 namespace kavrel::rates {
 
@@ -31,9 +31,11 @@ std::string resultPage(const Conversion& conversion);
 // A refused query: the reason, and no result table.
 std::string refusalPage(const Refusal& refusal);
 
-// What Kavrel is, how to ask this service, the newest rate date, when the
-// table was put in service (`loadedAt`), and the whole rate table.
-std::string homePage(const RateTable& table, std::string_view loadedAt);
+// The date the conversions go by and where their rates come from, why the
+// bank's file could not be had when it could not, when the rates were put in
+// service (`loadedAt`), what Kavrel is, how to ask this service, and the whole
+// rate table.
+std::string homePage(const ServedRates& rates, std::string_view loadedAt);
 
 // Any other address.
 std::string notFoundPage(std::string_view path);

@@ -1,7 +1,5 @@
 #include "rate_server.h"
 
-#include <sys/socket.h>
-
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -27,37 +25,47 @@ std::optional<std::string> parameter(const httplib::Request& request, const char
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
+#ifdef _WIN32
+    gmtime_s(&parts, &now);
+#else
     gmtime_r(&now, &parts);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return text;
 }
 
-// Quick restarts over connections in TIME_WAIT, but unlike httplib's default no
-// SO_REUSEPORT: a second service on a port in use must fail, not share it.
-void reuseAddressOnly(socket_t socket) {
+// A second service on a port in use must fail, not share it: that is how a
+// second Kavrel's service learns that the first one's already serves.
+void ownPortAlone(socket_t socket) {
     const int yes = 1;
+#ifdef _WIN32
+    // Windows' SO_REUSEADDR would let another socket take the port over; this keeps it ours.
+    setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+#else
+    // Quick restarts over connections in TIME_WAIT, but unlike httplib's default no SO_REUSEPORT.
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
 }
 
 }  // namespace
 
 void ListenQueueServer::lengthenListenQueue() { ::listen(svr_sock_, SOMAXCONN); }
 
-RateServer::RateServer(RateTable table, LogSink log) : RateServer(std::move(log)) { publish(std::move(table)); }
+RateServer::RateServer(ServedRates rates, LogSink log) : RateServer(std::move(log)) { publish(std::move(rates)); }
 
 RateServer::RateServer(LogSink log) : log_(std::move(log)) {
     // httplib takes ownership of the queue it is handed.
     server_.new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkerThreads).release(); };
     server_.set_keep_alive_timeout(kKeepAliveSeconds);
-    server_.set_socket_options(reuseAddressOnly);
+    server_.set_socket_options(ownPortAlone);
     server_.set_tcp_nodelay(true);  // headers and body go out in separate writes: no delayed-ACK stall between them
     route();
 }
 
-void RateServer::publish(RateTable table) {
-    auto page = homePage(table, utcNow());
-    rates_.store(std::make_shared<const Rates>(Rates{std::move(table), std::move(page)}));
+void RateServer::publish(ServedRates rates) {
+    auto page = homePage(rates, utcNow());
+    rates_.store(std::make_shared<const Rates>(Rates{std::move(rates), std::move(page)}));
 }
 
 void RateServer::route() {
@@ -78,7 +86,7 @@ void RateServer::route() {
                     answerConvert(rates, request, response);
                 }));
     server_.Get("/healthz", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
-        response.set_content(rates.table.newestDate() + "\n", "text/plain");
+        response.set_content(rates.served.sources.inUseDate() + "\n", "text/plain");
     }));
     server_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (response.status == 404 && response.body.empty()) response.set_content(notFoundPage(request.path), kHtml);
@@ -91,7 +99,7 @@ void RateServer::route() {
 void RateServer::answerConvert(const Rates& rates, const httplib::Request& request,
                                httplib::Response& response) const {
     const ConversionQuery query{parameter(request, "amt"), parameter(request, "from"), parameter(request, "to")};
-    const auto answer = convert(rates.table, query);
+    const auto answer = convert(rates.served.table, query);
     if (const auto* conversion = std::get_if<Conversion>(&answer)) {
         response.set_content(resultPage(*conversion), kHtml);
     } else {

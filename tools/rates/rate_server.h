@@ -1,7 +1,7 @@
 #pragma once
 // The HTTP side of kavrel-rates: "/" is the home page, "/currency/convert"
 // answers Kavrel's conversion query and "/healthz" tells a process supervisor
-// the newest rate date. Requests are served by a pool of worker threads; each
+// the date of the rates in use. Requests are served by a pool of worker threads; each
 // finished request is logged as one line.
 #include <atomic>
 #include <functional>
@@ -10,13 +10,13 @@
 
 #include <httplib.h>
 
-#include "rate_table.h"
+#include "served_rates.h"
 
 namespace kavrel::rates {
 
 // httplib listens with a backlog of 5: a burst of new connections beyond that
 // has its connection requests dropped and retried a second later. Linux lets a
-// listening socket be given a longer queue by listening again.
+// listening socket be given a longer queue by listening again (Windows does too).
 class ListenQueueServer : public httplib::Server {
 public:
     void lengthenListenQueue();
@@ -24,11 +24,9 @@ public:
 
 class RateServer {
 public:
-    using LogSink = std::function<void(const std::string& line)>;
-
-    // Without a table every address answers 503 until publish() brings one.
+    // Without rates every address answers 503 until publish() brings them.
     explicit RateServer(LogSink log);
-    RateServer(RateTable table, LogSink log);
+    RateServer(ServedRates rates, LogSink log);
     RateServer(const RateServer&) = delete;
     RateServer& operator=(const RateServer&) = delete;
 
@@ -42,15 +40,15 @@ public:
     // Ends run() from any thread, including before or while run() starts.
     void stop();
 
-    // Puts a new table in service, from any thread. Each request takes the
-    // table in service when it starts and keeps it to its end, so no answer
+    // Puts new rates in service, from any thread. Each request takes the
+    // rates in service when it starts and keeps them to its end, so no answer
     // ever mixes two tables.
-    void publish(RateTable table);
+    void publish(ServedRates rates);
 
 private:
-    // A table in service, with its home page written once.
+    // Rates in service, with their home page written once.
     struct Rates {
-        RateTable table;
+        ServedRates served;
         std::string homePage;
     };
 

@@ -1,7 +1,5 @@
 #include "reference_refresh.h"
 
-#include <httplib.h>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -9,35 +7,6 @@
 #include "reference_rates.h"
 
 namespace kavrel::rates {
-namespace {
-
-constexpr time_t kConnectSeconds = 10;
-constexpr time_t kReadSeconds = 30;
-
-[[noreturn]] void fail(const std::string& url, const std::string& what) {
-    throw RunTimeError(ErrorKind::InvalidArgument, url + ": " + what);
-}
-
-// What went wrong, in words; httplib's own names are terse.
-std::string described(httplib::Error error) {
-    using enum httplib::Error;
-    static constexpr std::pair<httplib::Error, const char*> kWords[] = {
-        {Connection, "could not connect"},
-        {ConnectionTimeout, "the connection timed out"},
-        {Read, "the answer could not be read"},
-        {Write, "the request could not be sent"},
-        {ExceedRedirectCount, "too many redirections"},
-        {SSLConnection, "no TLS connection could be made"},
-        {SSLLoadingCerts, "the trusted certificates could not be loaded"},
-        {SSLServerVerification, "the server's certificate is not trusted"},
-        {Compression, "the answer could not be decompressed"},
-    };
-    for (const auto& [known, words] : kWords)
-        if (error == known) return words;
-    return httplib::to_string(error);
-}
-
-}  // namespace
 
 bool isFetchableUrl(std::string_view url) {
     for (const std::string_view scheme : {"http://", "https://"})
@@ -45,57 +14,49 @@ bool isFetchableUrl(std::string_view url) {
     return false;
 }
 
-std::string fetchReferenceFile(const std::string& url, const std::string& caFile) {
-    if (!isFetchableUrl(url)) fail(url, "not an http:// or https:// address");
-    const auto pathStart = url.find('/', url.find("://") + 3);
-    httplib::Client client(url.substr(0, pathStart));
-    client.enable_server_certificate_verification(true);
-    if (!caFile.empty()) client.set_ca_cert_path(caFile.c_str());
-    client.set_connection_timeout(kConnectSeconds);
-    client.set_read_timeout(kReadSeconds);
-    client.set_follow_location(true);
-
-    std::string body;
-    const auto result =
-        client.Get(pathStart == std::string::npos ? "/" : url.substr(pathStart), [&](const char* data, size_t size) {
-            body.append(data, size);
-            return body.size() <= kMaxReferenceFileBytes;
-        });
-    if (body.size() > kMaxReferenceFileBytes) fail(url, "more bytes than a reference file may have");
-    if (!result) {
-        const auto verify = client.get_openssl_verify_result();  // -1 without TLS
-        fail(url, described(result.error()) +
-                      (verify > X509_V_OK ? std::string(" (") + X509_verify_cert_error_string(verify) + ")" : ""));
-    }
-    if (result->status != 200) fail(url, "HTTP status " + std::to_string(result->status));
-    return body;
-}
-
-ReferenceRefresher::ReferenceRefresher(RateTable base, RefreshSettings settings, Publish publish, LogSink log)
-    : base_(std::move(base)),
+ReferenceRefresher::ReferenceRefresher(ServedRates start, RefreshSettings settings, Publish publish, LogSink log)
+    : start_(std::move(start)),
       settings_(std::move(settings)),
       publish_(std::move(publish)),
       log_(std::move(log)),
+      current_(start_),
       thread_([this](std::stop_token stop) { run(stop); }) {}
 
-void ReferenceRefresher::run(std::stop_token stop) const {
+void ReferenceRefresher::run(std::stop_token stop) {
     std::mutex mutex;  // only for the timed wait, which a stop request cuts short
     std::condition_variable_any wake;
-    refresh();
+    refresh(stop);
     for (std::unique_lock lock(mutex); !wake.wait_for(lock, stop, settings_.interval, [&] { return stop.stop_requested(); });)
-        refresh();
+        refresh(stop);
 }
 
-void ReferenceRefresher::refresh() const {
+void ReferenceRefresher::refresh(std::stop_token stop) {
     try {
-        const auto rates = parseReferenceRates(fetchReferenceFile(settings_.url, settings_.caFile), settings_.url);
-        auto table = withReferenceRates(base_, rates);
-        const auto date = table.newestDate();
-        publish_(std::move(table));
-        log_("kavrel-rates: " + std::to_string(rates.size()) + " reference rates, newest of " + date + ", from " +
+        const auto file = fetchReferenceFile(settings_.url, settings_.caFile, stop);
+        const auto rates = parseReferenceRates(file, settings_.url);
+        ServedRates fresh{withReferenceRates(start_.table, rates), start_.sources};
+        const auto date = newestDateOf(rates);
+        if (!fresh.sources.bank || fresh.sources.bank->date <= date) fresh.sources.bank = {date, settings_.url};
+        current_ = fresh;
+        publish_(std::move(fresh));
+        log_("kavrel-rates: " + std::to_string(rates.size()) + " reference rates of " + date + " from " +
              settings_.url);
+        keep(file);
     } catch (const RunTimeError& error) {
+        if (stop.stop_requested()) return;  // the service is stopping: nothing failed
         log_("kavrel-rates: refresh failed, the rates in service stay: " + std::string(error.what()));
+        auto noted = current_;
+        noted.sources.fetchProblem = error.what();
+        publish_(std::move(noted));
+    }
+}
+
+void ReferenceRefresher::keep(const std::string& file) const {
+    if (!settings_.cache) return;
+    try {
+        settings_.cache->keep(file);
+    } catch (const RunTimeError& error) {
+        log_("kavrel-rates: the file is not kept for the next start: " + std::string(error.what()));
     }
 }
 

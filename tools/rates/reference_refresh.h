@@ -2,50 +2,57 @@
 // Fetching a reference rate file by HTTP or HTTPS, and keeping the service's
 // rates current by fetching it again at a fixed interval.
 #include <chrono>
-#include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
 
-#include "rate_table.h"
+#include "rate_cache.h"
+#include "served_rates.h"
 
 namespace kavrel::rates {
 
 // Whether `url` starts with http:// or https:// and a host.
 bool isFetchableUrl(std::string_view url);
 
-// The body of `url` (http:// or https://). HTTPS verifies the server's
-// certificate against the system's CA store, or against the certificates in
-// `caFile` when it is given. Raises RunTimeError on any failure, a status
-// other than 200, or a body beyond kMaxReferenceFileBytes.
-std::string fetchReferenceFile(const std::string& url, const std::string& caFile = {});
+// The body of `url` (http:// or https://), through the platform's HTTP
+// client: WinHTTP on Windows (the system's TLS, proxy settings and certificate
+// store), cpp-httplib with OpenSSL elsewhere, verifying HTTPS against the
+// system's CA store or the certificates in `caFile` when it is given. A stop
+// request cuts a fetch under way short. Raises RunTimeError on any failure, a
+// stop, a status other than 200, or a body beyond kMaxReferenceFileBytes.
+std::string fetchReferenceFile(const std::string& url, const std::string& caFile = {}, std::stop_token stop = {});
 
 struct RefreshSettings {
     std::string url;
     std::string caFile;  // empty: the system's CA store
     std::chrono::milliseconds interval;
+    std::optional<RateCache> cache;  // where each good file is kept, if anywhere
 };
 
 // Fetches the reference file at once and then every interval on its own
-// thread, and hands each good one, merged onto `base`, to `publish`. A fetch
-// or file that fails leaves the rates in service as they are. Each attempt is
-// logged as one line. Destruction stops the thread (after a fetch under way).
+// thread. Each good one, merged onto the starting rates, is kept in the cache
+// and handed to `publish`; a fetch or file that fails leaves the rates in
+// service as they are and hands them on with the reason, for the home page.
+// Each attempt is logged as one line. Destruction stops the thread, cutting a
+// fetch under way short.
 class ReferenceRefresher {
 public:
-    using Publish = std::function<void(RateTable)>;
-    using LogSink = std::function<void(const std::string& line)>;
+    using Publish = std::function<void(ServedRates)>;
 
-    ReferenceRefresher(RateTable base, RefreshSettings settings, Publish publish, LogSink log);
+    ReferenceRefresher(ServedRates start, RefreshSettings settings, Publish publish, LogSink log);
 
 private:
-    void run(std::stop_token stop) const;
-    void refresh() const;
+    void run(std::stop_token stop);
+    void refresh(std::stop_token stop);
+    void keep(const std::string& file) const;
 
-    const RateTable base_;
+    const ServedRates start_;
     const RefreshSettings settings_;
     const Publish publish_;
     const LogSink log_;
+    ServedRates current_;  // only the thread's own
     std::jthread thread_;  // last: started once everything it uses is in place
 };
 

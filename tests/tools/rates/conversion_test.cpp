@@ -9,7 +9,7 @@
 #include "core/run_time_error.h"
 #include "core/text.h"
 #include "input/catalogue.h"
-#include "options.h"
+#include "starting_rates.h"
 #include "page.h"
 #include "retrieval/request.h"
 
@@ -43,7 +43,7 @@ TEST(RateTable, RefusesAMalformedTableNamingTheLine) {
 }
 
 TEST(ShippedTable, PricesEveryCatalogueCode) {
-    const auto shipped = RateTable::load(parseOptions({}).ratesFile);
+    const auto shipped = builtInRateTable();
     for (const auto entry : CurrencyCatalogue) {
         const auto code = text::toUtf8(extractCode(entry));
         EXPECT_TRUE(std::holds_alternative<Conversion>(convert(shipped, {"100", code, "USD"}))) << code;
@@ -101,10 +101,13 @@ TEST(Pages, EscapeTheirTextAndTheHomePageListsEveryRate) {
     EXPECT_NE(refusalPage({RefusalStatus::Unprocessable, "\"<b>\""}).find("&quot;&lt;b&gt;&quot;"), npos);
 
     const auto table = RateTable::parse(kHeader + "EUR,0.99,2022-09-05,units <euro>\nUSD,1,2022-09-06,base\n");
-    const auto home = homePage(table, "2026-12-06T22:55:00Z");
+    EXPECT_EQ(table.mostCommonDate(), "2022-09-06");  // a tie goes to the later date
+    const auto home = homePage({table, {"2022-09-06", "", RateSources::BankFile{"2024-01-05", "x.xml"}, "offline"}},
+                               "2026-12-06T22:55:00Z");
     for (const char* part : {"<td>EUR</td><td class=\"rate\">0.99</td><td class=\"rate\">1.0101</td>",
-                             "units &lt;euro&gt;", "Most rates are of 2022-09-06",  // a tie goes to the later date
-                             "Newest rate: <b>2022-09-06</b>. Rates loaded at 2026-12-06T22:55:00Z."})
+                             "units &lt;euro&gt;", "Conversions go by the rates of <b>2024-01-05</b>",
+                             "rates of 2024-01-05 (x.xml)", "built-in rate table of 2022-09-06 for the rest",
+                             "Put in service at 2026-12-06T22:55:00Z.", "file could not be had: offline."})
         EXPECT_NE(home.find(part), npos) << part;
 }
 

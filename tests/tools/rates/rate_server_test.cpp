@@ -19,6 +19,7 @@
 #include "core/run_time_error.h"
 #include "options.h"
 #include "reference_rates.h"
+#include "rate_cache.h"
 #include "reference_refresh.h"
 #include "retrieval/result_page_parser.h"
 
@@ -28,11 +29,12 @@ namespace {
 constexpr const char* kLoopback = "127.0.0.1";
 const RateTable kTable =
     RateTable::parse("code,usd_value,date,source\nUSD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\n");
+const ServedRates kRates{kTable, {"2022-09-05", "", std::nullopt, ""}};
 
 // A rate server on a free loopback port, serving on its own thread until destroyed.
 struct RunningServer {
-    explicit RunningServer(std::optional<RateTable> table) {
-        if (table) server.publish(std::move(*table));
+    explicit RunningServer(std::optional<ServedRates> rates) {
+        if (rates) server.publish(std::move(*rates));
     }
     ~RunningServer() { server.stop(); }
     httplib::Client client() const { return httplib::Client(kLoopback, port); }
@@ -85,7 +87,7 @@ std::u16string pairOf(const httplib::Result& result) {
 }
 
 TEST(RateServer, AnswersTheQueryWithThePageKavrelReadsOrRefusesItWithAStatus) {
-    RunningServer running(kTable);
+    RunningServer running(kRates);
     auto client = running.client();
     const auto result = client.Get("/currency/convert?amt=100&from=EUR&to=GBP&submit=Convert");
     ASSERT_TRUE(result);
@@ -105,46 +107,51 @@ TEST(RateServer, AnswersTheQueryWithThePageKavrelReadsOrRefusesItWithAStatus) {
     }
 }
 
-TEST(RateServer, AnswersSupervisorsWithTheNewestRateDateOnceRatesAreLoaded) {
+TEST(RateServer, AnswersSupervisorsWithTheDateOfTheRatesInUseOnceRatesAreLoaded) {
     RunningServer running(std::nullopt);
     auto client = running.client();
-    const auto status = [&](const char* path) {
+    const auto answer = [&](const char* path) {
         const auto result = client.Get(path);
-        return result ? result->status : 0;
+        return result ? std::to_string(result->status) + " " + result->body : "none";
     };
     for (const char* path : {"/healthz", "/", "/currency/convert?amt=1&from=USD&to=EUR"})
-        EXPECT_EQ(status(path), 503) << path;
-    running.server.publish(RateTable::parse(
-        "code,usd_value,date,source\nUSD,1,2024-01-05,a\nEUR,1.09,2023-12-29,b\nGBP,1.2,2023-12-29,b\n"));
-    const auto health = client.Get("/healthz");
-    ASSERT_TRUE(health);
-    EXPECT_EQ(health->status, 200);
-    EXPECT_EQ(health->body, "2024-01-05\n");
+        EXPECT_TRUE(answer(path).starts_with("503 ")) << path;
+    running.server.publish(kRates);
+    EXPECT_EQ(answer("/healthz"), "200 2022-09-05\n");  // the table's date while no bank file is in use
+    running.server.publish({kTable, {"2022-09-05", "", RateSources::BankFile{"2024-01-05", "f"}, ""}});
+    EXPECT_EQ(answer("/healthz"), "200 2024-01-05\n");
 }
 
 // main's signal thread may ask for the stop before run() has begun; a stop
 // while running is the program's own test, by SIGTERM.
 TEST(RateServer, StopsWhenAskedBeforeRunningAndRefusesAPortInUse) {
-    RateServer early(kTable, [](const std::string&) {});
+    RateServer early(kRates, [](const std::string&) {});
     const int held = early.bind(kLoopback, 0);
     early.stop();
     early.run();  // returns at once
-    EXPECT_THROW(RateServer(kTable, [](const std::string&) {}).bind(kLoopback, held), RunTimeError);
+    EXPECT_THROW(RateServer(kRates, [](const std::string&) {}).bind(kLoopback, held), RunTimeError);
 }
 
 TEST(Options, ReadsTheCommandLineAndRefusesBadValues) {
     const auto given = parseOptions({"--port", "9000", "--bind=0.0.0.0", "--rates", "/tmp/r.csv", "--help", "--ecb",
                                      "a.xml", "--ecb=b.csv", "--ecb-url", "https://127.0.0.1/d.xml", "--refresh",
-                                     "100ms", "--ca-file", "ca.pem"});
+                                     "100ms", "--ca-file", "ca.pem", "--cache", "/tmp/c"});
     EXPECT_EQ(std::tie(given.port, given.bind, given.ratesFile, given.help, given.referenceUrl, given.caFile),
               std::tuple(9000, "0.0.0.0", "/tmp/r.csv", true, "https://127.0.0.1/d.xml", "ca.pem"));
+    EXPECT_EQ(given.cacheFolder, "/tmp/c");
+    const auto byDefault = parseOptions({}, "/home/c");  // the bank's file, kept in the user's cache
+    EXPECT_EQ(std::tie(byDefault.referenceUrl, byDefault.cacheFolder, byDefault.ratesFile),
+              std::tuple(kBankDailyUrl, "/home/c", ""));
+    const auto alone = parseOptions({"--no-fetch", "--no-cache"}, "/home/c");
+    EXPECT_EQ(alone.referenceUrl + alone.cacheFolder.string(), "");
     EXPECT_EQ(given.referenceFiles, (std::vector<std::string>{"a.xml", "b.csv"}));
     EXPECT_EQ(given.refreshInterval, std::chrono::milliseconds(100));
     EXPECT_EQ(parseOptions({"--refresh=8784h"}).refreshInterval, std::chrono::hours(8784));
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--refresh=6"},
-             {"--refresh=99ms"}, {"--refresh=8785h"}, {"--ecb-url=ftp://a/d.xml"}, {"--ecb-url=http:///d.xml"}})
+             {"--refresh=99ms"}, {"--refresh=8785h"}, {"--ecb-url=ftp://a/d.xml"}, {"--ecb-url=http:///d.xml"},
+             {"--no-fetch=1"}})
         EXPECT_THROW(parseOptions(bad), RunTimeError) << bad.front();
 }
 
@@ -172,15 +179,24 @@ TEST(FetchReferenceFile, FailsOnAStatusOtherThan200ABodyTooLargeOrNoServer) {
     EXPECT_EQ(fetchFailure(source.url()), source.url() + ": could not connect");
 }
 
-TEST(ReferenceRefresher, LogsAFailedRefreshAndPublishesNothingForIt) {
-    Source source({{200, dailyFile("2024-01-05", 1.25, 0.8)}, {200, "<html><body>Maintenance</body></html>"}});
+TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInService) {
+    const auto good = dailyFile("2024-01-05", 1.25, 0.8);
+    Source source({{200, good}, {200, "<html><body>Maintenance</body></html>"}});
     const auto failure = "kavrel-rates: refresh failed, the rates in service stay: " + source.url() + ": no <Cube time";
-    std::atomic<int> published{0}, failed{0};
-    const ReferenceRefresher refresher(kTable, {source.url(), "", std::chrono::milliseconds(100)},
-                                       [&](RateTable) { ++published; },
-                                       [&](const std::string& line) { failed += line.starts_with(failure); });
-    EXPECT_TRUE(eventually([&] { return failed >= 2; }));
-    EXPECT_EQ(published, 1);
+    const auto folder = std::filesystem::temp_directory_path() / ("kavrel-keep-" + std::to_string(::getpid()));
+    std::atomic<int> fresh{0}, noted{0}, failed{0};
+    {
+        const ReferenceRefresher refresher(kRates, {source.url(), "", std::chrono::milliseconds(100), RateCache(folder)},
+                                           [&](const ServedRates& rates) {
+                                               const bool dated = rates.sources.bank && rates.sources.bank->date == "2024-01-05";
+                                               (rates.sources.fetchProblem.empty() ? fresh : noted) += dated;
+                                           },
+                                           [&](const std::string& line) { failed += line.starts_with(failure); });
+        EXPECT_TRUE(eventually([&] { return failed >= 2 && noted >= 2; }));
+    }
+    EXPECT_EQ(fresh, 1);
+    EXPECT_EQ(RateCache(folder).read(), good);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
@@ -189,11 +205,11 @@ TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
     for (int i = 0; i < kSwaps; ++i)
         alternating.emplace_back(200, i % 2 ? dailyFile("2024-01-05", 1.5, 0.9) : dailyFile("2024-01-04", 1.25, 0.8));
     const Source source(alternating);
-    RunningServer running(kTable);
+    RunningServer running(kRates);
     std::atomic<int> published{0};
-    const ReferenceRefresher refresher(kTable, {source.url(), "", std::chrono::milliseconds(100)},
-                                       [&](RateTable table) {
-                                           running.server.publish(std::move(table));
+    const ReferenceRefresher refresher(kRates, {source.url(), "", std::chrono::milliseconds(100), std::nullopt},
+                                       [&](ServedRates rates) {
+                                           running.server.publish(std::move(rates));
                                            ++published;
                                        },
                                        [](const std::string&) {});

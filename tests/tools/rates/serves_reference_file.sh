@@ -1,19 +1,28 @@
 #!/bin/bash
 # The program: refuses a bad reference file with exit status 2 and a message naming
-# its file and line; serves a good one; logs each request; exits 0 on SIGTERM.
+# its file and line; serves a good one at once while a fetch hangs on a server that
+# never answers; logs each request; exits 0 on SIGTERM without waiting for the fetch.
 set -euo pipefail
 binary=$1
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+silent_pid=""
+trap '[[ -n $silent_pid ]] && kill "$silent_pid"; rm -rf "$dir"' EXIT
 
 printf 'Date, USD, \n%s, -1.25, \n' "$(date -u '+%d %B %Y')" >"$dir/bad.csv"
 status=0
-"$binary" --port 0 --ecb "$dir/bad.csv" 2>"$dir/bad.log" || status=$?
+"$binary" --port 0 --no-fetch --no-cache --ecb "$dir/bad.csv" 2>"$dir/bad.log" || status=$?
 [[ $status -eq 2 ]] || { echo "bad file: exit status $status"; exit 1; }
 grep -q "$dir/bad.csv line 2: rate \"-1.25\" is not a positive number" "$dir/bad.log" || { cat "$dir/bad.log"; exit 1; }
 
+# A server that takes connections and never answers.
+python3 -c 'import socket, time
+s = socket.create_server(("127.0.0.1", 0)); print(s.getsockname()[1], flush=True); time.sleep(300)' >"$dir/silent" &
+silent_pid=$!
+until [[ -s $dir/silent ]]; do sleep 0.05; done
+
 printf "<Cube><Cube time='%s'><Cube currency='USD' rate='1.25'/></Cube></Cube>\n" "$(date -u +%F)" >"$dir/daily.xml"
-"$binary" --port 0 --ecb "$dir/daily.xml" 2>"$dir/log" &
+touch "$dir/log"  # read below before the service may have opened it
+"$binary" --port 0 --no-cache --ecb "$dir/daily.xml" --ecb-url "http://127.0.0.1:$(cat "$dir/silent")/d.xml" 2>"$dir/log" &
 pid=$!
 port=
 for _ in $(seq 100); do
@@ -26,10 +35,12 @@ done
 query='/currency/convert?amt=100&from=USD&to=EUR&submit=Convert'
 exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$query" >&3
-answer=$(cat <&3)
+answer=$(timeout 5 cat <&3) || true
 grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || { echo "unexpected answer: $answer"; exit 1; }
 
 kill -TERM "$pid"
+for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$pid"; exit 1; }
 status=0
 wait "$pid" || status=$?
 cat "$dir/log"
