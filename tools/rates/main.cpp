@@ -1,5 +1,7 @@
 // kavrel-rates: the reference rate service Kavrel asks for its conversions.
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +26,43 @@ void write(std::FILE* stream, const std::string& text) {
 
 void writeLogLine(const std::string& line) { write(stderr, line + "\n"); }
 
+// What a stop request does: before the server is up (while files load, which
+// may hang on a file that never ends) the service has nothing to clean up
+// and ends at once; once it serves, the server stops and main returns.
+class ServiceStop {
+public:
+    void request() {
+        const std::lock_guard lock(mutex_);
+        if (server_) return server_->stop();
+        if (started_) return;  // the server has ended: main is on its way out
+        writeLogLine("kavrel-rates: stopped while starting");
+        std::_Exit(0);
+    }
+
+    // Stop requests go to `server` while this lives.
+    class Serving {
+    public:
+        Serving(ServiceStop& stop, RateServer& server) : stop_(stop) { stop_.serveWith(&server); }
+        Serving(const Serving&) = delete;
+        Serving& operator=(const Serving&) = delete;
+        ~Serving() { stop_.serveWith(nullptr); }
+
+    private:
+        ServiceStop& stop_;
+    };
+
+private:
+    void serveWith(RateServer* server) {
+        const std::lock_guard lock(mutex_);
+        server_ = server;
+        started_ = true;
+    }
+
+    std::mutex mutex_;
+    RateServer* server_ = nullptr;
+    bool started_ = false;
+};
+
 std::string describe(const ServedRates& rates) {
     const auto& sources = rates.sources;
     std::string text = "kavrel-rates: " + std::to_string(rates.table.rates().size()) + " rates of " +
@@ -34,9 +73,10 @@ std::string describe(const ServedRates& rates) {
     return text;
 }
 
-int serve(const Options& options, ServedRates rates, const StopRequests& stopRequests) {
+int serve(const Options& options, ServedRates rates, ServiceStop& stop) {
     writeLogLine(describe(rates));
     RateServer server(rates, writeLogLine);
+    const ServiceStop::Serving serving(stop, server);
     const int port = server.bind(options.bind, options.port);
     writeLogLine("kavrel-rates: listening on http://" + options.bind + ":" + std::to_string(port) + "/");
 
@@ -48,7 +88,6 @@ int serve(const Options& options, ServedRates rates, const StopRequests& stopReq
                           RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval, cache},
                           [&server](ServedRates fresh) { server.publish(std::move(fresh)); }, writeLogLine);
     }
-    const auto watch = stopRequests.watch([&server] { server.stop(); });
     server.run();
     writeLogLine("kavrel-rates: stopped");
     return 0;
@@ -58,6 +97,8 @@ int serve(const Options& options, ServedRates rates, const StopRequests& stopReq
 
 int main(int argc, char** argv) {
     const StopRequests stopRequests;  // before any other thread starts
+    ServiceStop stop;
+    const auto watch = stopRequests.watch([&stop] { stop.request(); });
     Options options;
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), userCacheFolder());
@@ -77,7 +118,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return serve(options, std::move(rates), stopRequests);
+        return serve(options, std::move(rates), stop);
     } catch (const kavrel::RunTimeError& error) {
         writeLogLine("kavrel-rates: " + std::string(error.what()));
         return 1;

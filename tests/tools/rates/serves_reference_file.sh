@@ -1,10 +1,21 @@
 #!/bin/bash
 # The program: refuses a bad reference file with exit status 2 and a message naming
-# its file and line; serves a good one at once while a fetch hangs on a server that
-# never answers; logs each request; exits 0 on SIGTERM without waiting for the fetch.
+# its file and line; exits 0 on SIGTERM while it loads a file that never ends;
+# serves a good one at once while a fetch hangs on a server that never answers;
+# logs each request; exits 0 on SIGTERM without waiting for the fetch.
 set -euo pipefail
 binary=$1
 dir=$(mktemp -d)
+
+# Ends within 2 s of SIGTERM, with status 0.
+stops_cleanly() {
+  kill -TERM "$1"
+  for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$1"; return 1; }
+  local status=0
+  wait "$1" || status=$?
+  [[ $status -eq 0 ]] || { echo "exit status $status after SIGTERM"; return 1; }
+}
 silent_pid=""
 trap '[[ -n $silent_pid ]] && kill "$silent_pid"; rm -rf "$dir"' EXIT
 
@@ -13,6 +24,11 @@ status=0
 "$binary" --port 0 --no-fetch --no-cache --ecb "$dir/bad.csv" 2>"$dir/bad.log" || status=$?
 [[ $status -eq 2 ]] || { echo "bad file: exit status $status"; exit 1; }
 grep -q "$dir/bad.csv line 2: rate \"-1.25\" is not a positive number" "$dir/bad.log" || { cat "$dir/bad.log"; exit 1; }
+
+mkfifo "$dir/endless.csv"  # opened for reading, it waits for a writer that never comes
+"$binary" --port 0 --no-fetch --no-cache --rates "$dir/endless.csv" 2>"$dir/endless.log" &
+sleep 0.3
+stops_cleanly $! || { cat "$dir/endless.log"; exit 1; }
 
 # A server that takes connections and never answers.
 python3 -c 'import socket, time
@@ -38,12 +54,6 @@ printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$query
 answer=$(timeout 5 cat <&3) || true
 grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || { echo "unexpected answer: $answer"; exit 1; }
 
-kill -TERM "$pid"
-for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$pid"; exit 1; }
-status=0
-wait "$pid" || status=$?
-cat "$dir/log"
-[[ $status -eq 0 ]] || { echo "exit status $status"; exit 1; }
+stops_cleanly "$pid" || { cat "$dir/log"; exit 1; }
 grep -q "GET $query 200" "$dir/log"
 grep -q 'kavrel-rates: stopped' "$dir/log"
