@@ -19,8 +19,8 @@ namespace kavrel::rates {
 namespace {
 
 struct Quote {
-    std::string code;
-    double perEuro = 0.0;  // units of the currency per euro
+    std::string_view code;  // in the file's text or the CSV header
+    double perEuro = 0.0;   // units of the currency per euro
 };
 
 struct Day {
@@ -52,18 +52,6 @@ constexpr std::array<FixedRatio, 36> kFixedRatios{{
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kBlanks = " \t\r";
 
-// Where a value stands, for error messages: the file, its line and, in XML, the element.
-struct Place {
-    const std::string& file;
-    std::size_t line;
-    std::string element;
-
-    [[noreturn]] void fail(const std::string& what) const {
-        throw RunTimeError(ErrorKind::InvalidArgument, file + " line " + std::to_string(line) +
-                                                           (element.empty() ? "" : ", " + element) + ": " + what);
-    }
-};
-
 [[noreturn]] void failFile(const std::string& file, const std::string& what) {
     throw RunTimeError(ErrorKind::InvalidArgument, file + ": " + what);
 }
@@ -77,6 +65,33 @@ std::string_view trimmed(std::string_view text) {
 std::size_t lineAt(std::string_view text, std::ptrdiff_t offset) {
     const auto end = text.begin() + std::clamp<std::ptrdiff_t>(offset, 0, static_cast<std::ptrdiff_t>(text.size()));
     return 1 + static_cast<std::size_t>(std::count(text.begin(), end, '\n'));
+}
+
+// <Cube currency="USD" rate="1.0921"> as it stands, for error messages.
+std::string described(const pugi::xml_node& node) {
+    std::string text = std::string("<") + node.name();
+    for (const auto& attribute : node.attributes())
+        text += std::string(" ") + attribute.name() + "=\"" + attribute.value() + "\"";
+    return text + ">";
+}
+
+// Where a value stands, for error messages: an offset in the file's text and, in XML, the
+// element. Its line and the element's description are worked out only when a fault is
+// reported: counting lines for every value would make reading grow with the square of the file.
+struct Place {
+    const std::string& file;
+    std::string_view text;
+    std::ptrdiff_t offset;
+    pugi::xml_node element{};
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw RunTimeError(ErrorKind::InvalidArgument, file + " line " + std::to_string(lineAt(text, offset)) +
+                                                           (element ? ", " + described(element) : "") + ": " + what);
+    }
+};
+
+Place placeOf(const pugi::xml_node& element, std::string_view text, const std::string& file) {
+    return {file, text, element.offset_debug(), element};
 }
 
 // The value of 1 to `width` decimal digits, or -1 when the text is not that.
@@ -116,10 +131,10 @@ std::string checkedDate(std::string_view text, const Place& place) {
     return iso;
 }
 
-std::string checkedCode(std::string_view text, const Place& place) {
+std::string_view checkedCode(std::string_view text, const Place& place) {
     if (text.size() != 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
         place.fail("currency code \"" + std::string(text) + "\" is not three capital letters");
-    return std::string(text);
+    return text;
 }
 
 double checkedRate(std::string_view text, const Place& place) {
@@ -130,21 +145,6 @@ double checkedRate(std::string_view text, const Place& place) {
     return value;
 }
 
-// For XML; a CSV row cannot repeat a code once its header is checked.
-void addQuote(Day& day, std::string code, double perEuro, const Place& place) {
-    if (std::any_of(day.quotes.begin(), day.quotes.end(), [&](const Quote& quote) { return quote.code == code; }))
-        place.fail("currency " + code + " appears twice on " + day.date);
-    day.quotes.push_back({std::move(code), perEuro});
-}
-
-// <Cube currency="USD" rate="1.0921"/> as it stands, for error messages.
-std::string described(const pugi::xml_node& node) {
-    std::string text = std::string("<") + node.name();
-    for (const auto& attribute : node.attributes())
-        text += std::string(" ") + attribute.name() + "=\"" + attribute.value() + "\"";
-    return text + ">";
-}
-
 // Each currency's rate of its newest day that has a US dollar rate too.
 class NewestRates {
 public:
@@ -152,8 +152,8 @@ public:
         const auto dollar = std::find_if(day.quotes.begin(), day.quotes.end(),
                                          [](const Quote& quote) { return quote.code == "USD"; });
         if (dollar == day.quotes.end()) return;
-        keep("EUR", {day.date, 1.0, dollar->perEuro});
-        for (const auto& quote : day.quotes) keep(quote.code, {day.date, quote.perEuro, dollar->perEuro});
+        keep("EUR", day.date, 1.0, dollar->perEuro);
+        for (const auto& quote : day.quotes) keep(quote.code, day.date, quote.perEuro, dollar->perEuro);
     }
 
     // The rates in US dollars, the file named as their source.
@@ -175,29 +175,37 @@ private:
         double dollarsPerEuro;
     };
 
-    void keep(const std::string& code, Newest candidate) {
-        const auto [entry, added] = newest_.try_emplace(code, candidate);
-        if (!added && entry->second.date < candidate.date) entry->second = std::move(candidate);
+    void keep(std::string_view code, const std::string& date, double perEuro, double dollarsPerEuro) {
+        const auto entry = newest_.find(code);
+        if (entry == newest_.end())
+            newest_.emplace(code, Newest{date, perEuro, dollarsPerEuro});
+        else if (entry->second.date < date)
+            entry->second = {date, perEuro, dollarsPerEuro};
     }
 
-    std::map<std::string, Newest> newest_;
+    std::map<std::string, Newest, std::less<>> newest_;
 };
 
 // Every <Cube time="..."> holding <Cube currency="..." rate="..."/> elements.
 void readXml(std::string_view text, const std::string& file, NewestRates& newest) {
     pugi::xml_document document;
     const auto parsed = document.load_buffer(text.data(), text.size());
-    if (!parsed) Place{file, lineAt(text, parsed.offset), ""}.fail(std::string("not XML: ") + parsed.description());
+    if (!parsed) Place{file, text, parsed.offset}.fail(std::string("not XML: ") + parsed.description());
     const auto cubes = document.select_nodes("//Cube[@time]");
     if (cubes.empty()) failFile(file, "no <Cube time=\"...\"> element: not a euro reference rate file");
+    Day day;                           // one for every day, so that its storage is reused
+    std::set<std::string_view> codes;  // the day's, to refuse one quoted twice (a CSV header is checked once)
     for (const auto& found : cubes) {
         const auto cube = found.node();
-        const Place dayPlace{file, lineAt(text, cube.offset_debug()), described(cube)};
-        Day day{checkedDate(cube.attribute("time").value(), dayPlace), {}};
+        day.date = checkedDate(cube.attribute("time").value(), placeOf(cube, text, file));
+        day.quotes.clear();
+        codes.clear();
         for (const auto& quote : cube.children("Cube")) {
-            const Place place{file, lineAt(text, quote.offset_debug()), described(quote)};
-            addQuote(day, checkedCode(quote.attribute("currency").value(), place),
-                     checkedRate(quote.attribute("rate").value(), place), place);
+            const auto place = placeOf(quote, text, file);
+            const auto code = checkedCode(quote.attribute("currency").value(), place);
+            if (!codes.insert(code).second)
+                place.fail("currency " + std::string(code) + " appears twice on " + day.date);
+            day.quotes.push_back({code, checkedRate(quote.attribute("rate").value(), place)});
         }
         newest.add(day);
     }
@@ -218,22 +226,22 @@ std::vector<std::string_view> csvFields(std::string_view line) {
 
 // A header "Date, USD, JPY, ..." and one row a day, "N/A" where a currency had no rate.
 void readCsv(std::string_view text, const std::string& file, NewestRates& newest) {
-    std::vector<std::string> codes;
+    std::vector<std::string_view> codes;
     Day day;  // one for every row, so that its storage is reused
-    std::size_t lineNumber = 0;
     for (std::size_t start = 0; start < text.size();) {
         const auto end = std::min(text.find('\n', start), text.size());
         const auto line = text.substr(start, end - start);
+        const Place place{file, text, static_cast<std::ptrdiff_t>(start)};
         start = end + 1;
-        const Place place{file, ++lineNumber, ""};
         if (trimmed(line).empty()) continue;
         const auto fields = csvFields(line);
         if (codes.empty()) {
             if (fields.front() != "Date" || fields.size() < 2) place.fail("expected the header \"Date, USD, ...\"");
             for (auto field = fields.begin() + 1; field != fields.end(); ++field) {
-                auto code = checkedCode(*field, place);
-                if (std::find(codes.begin(), codes.end(), code) != codes.end()) place.fail(code + " named twice");
-                codes.push_back(std::move(code));
+                const auto code = checkedCode(*field, place);
+                if (std::find(codes.begin(), codes.end(), code) != codes.end())
+                    place.fail(std::string(code) + " named twice");
+                codes.push_back(code);
             }
             continue;
         }
@@ -263,7 +271,7 @@ std::vector<Rate> parseReferenceRates(std::string_view text, const std::string& 
     } else if (content.substr(start).starts_with("Date")) {
         readCsv(content, name, newest);
     } else {
-        Place{name, lineAt(content, static_cast<std::ptrdiff_t>(start)), ""}.fail(
+        Place{name, content, static_cast<std::ptrdiff_t>(start)}.fail(
             "neither the XML nor a CSV form of the euro reference rates");
     }
     return newest.inDollars(name);

@@ -27,6 +27,36 @@ const std::string kHistoryCsv =
     "2024-01-04,1.0953,158.1,N/A,0.8614,N/A,N/A,\n"
     "2022-03-01,1.1139,128.6,N/A,0.8347,117.3,N/A,\n"
     "2007-12-31,1.4721,166.5,0.585274,0.73335,35.986,N/A,\n";
+// The same history in the bank's XML layout, one element a line.
+const std::string kHistoryXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<gesmes:Envelope xmlns:gesmes="http://www.gesmes.org/xml/2002-08-01">
+<gesmes:subject>Reference rates</gesmes:subject>
+<Cube>
+<Cube time="2024-01-05">
+<Cube currency="USD" rate="1.0921"/>
+<Cube currency="GBP" rate="0.86053"/>
+</Cube>
+<Cube time="2024-01-04">
+<Cube currency="USD" rate="1.0953"/>
+<Cube currency="JPY" rate="158.1"/>
+<Cube currency="GBP" rate="0.8614"/>
+</Cube>
+<Cube time="2022-03-01">
+<Cube currency="USD" rate="1.1139"/>
+<Cube currency="JPY" rate="128.6"/>
+<Cube currency="GBP" rate="0.8347"/>
+<Cube currency="RUB" rate="117.3"/>
+</Cube>
+<Cube time="2007-12-31">
+<Cube currency="USD" rate="1.4721"/>
+<Cube currency="JPY" rate="166.5"/>
+<Cube currency="CYP" rate="0.585274"/>
+<Cube currency="GBP" rate="0.73335"/>
+<Cube currency="RUB" rate="35.986"/>
+</Cube>
+</Cube>
+</gesmes:Envelope>
+)";
 
 TEST(ReferenceRates, ReadsTheDailyFileInEitherForm) {
     const std::tuple<const char*, double> expected[] = {
@@ -50,6 +80,10 @@ TEST(ReferenceRates, RefusesABadFileNamingItAndTheFault) {
         return "<Envelope><Cube>\n<Cube time='2024-01-05'>\n<Cube currency='USD' rate='1.09'/>\n" + quote +
                "</Cube></Cube></Envelope>\n";
     };
+    const auto historyXmlWith = [](const std::string& good, const std::string& bad) {
+        auto text = kHistoryXml;
+        return text.replace(text.find(good), good.size(), bad);
+    };
     const std::pair<std::string, std::string> cases[] = {
         {"", "f: the file is empty"},
         {"Currency,Rate\nUSD,1.09\n", "f line 1: neither the XML nor a CSV form"},
@@ -58,6 +92,8 @@ TEST(ReferenceRates, RefusesABadFileNamingItAndTheFault) {
         {xmlWith("<Cube currency='GBP' rate='inf'/>\n"),
          "f line 4, <Cube currency=\"GBP\" rate=\"inf\">: rate \"inf\" is not a positive number"},
         {xmlWith("<Cube currency='USD' rate='1.1'/>\n"), "f line 4, <Cube currency=\"USD\" rate=\"1.1\">: currency USD"},
+        {historyXmlWith("2007-12-31", "2007-12-32"), "f line 20, <Cube time=\"2007-12-32\">: \"2007-12-32\" is not"},
+        {historyXmlWith("0.73335", "0,73335"), "f line 24, <Cube currency=\"GBP\" rate=\"0,73335\">: rate"},
         {"Date, USD, GBPX, \n05 January 2024, 1.09, 0.86, \n", "f line 1: currency code \"GBPX\""},
         {"Date,USD,USD,\n", "f line 1: USD named twice"},
         {"Date, USD, \n05 Janvier 2024, 1.09, \n", "f line 2: \"05 Janvier 2024\" is not a date"},
@@ -81,30 +117,32 @@ TEST(ReferenceRates, RefusesABadFileNamingItAndTheFault) {
     EXPECT_THROW(loadReferenceRates("/nonexistent/rates.xml"), RunTimeError);
 }
 
-// From the history, each currency's newest rate, through the dollar of its day.
+// From the history in either form, each currency's newest rate, through the dollar of its day.
 TEST(ReferenceRates, TakeThePlaceOfTheTablesRatesAndMoveTheirFixedFollowers) {
     const auto table = RateTable::parse(
         "code,usd_value,date,source\n"
         "USD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\nXPD,1567,2023-03-31,t\n"
         "DEM,0.5062,2022-09-05,t\nBCEAO,0.00151,2022-09-05,t\nRUB,0.0158,2022-09-05,t\n");
-    const auto merged = withReferenceRates(table, parseReferenceRates(kHistoryCsv, "hist.csv"));
     const std::tuple<const char*, double, const char*, const char*> expected[] = {
-        {"EUR", 1.0921, "2024-01-05", "hist.csv"},
-        {"GBP", 1.0921 / 0.86053, "2024-01-05", "hist.csv"},
-        {"JPY", 1.0953 / 158.1, "2024-01-04", "hist.csv"},                    // N/A on the 5th; new to the table
+        {"EUR", 1.0921, "2024-01-05", "hist"},
+        {"GBP", 1.0921 / 0.86053, "2024-01-05", "hist"},
+        {"JPY", 1.0953 / 158.1, "2024-01-04", "hist"},                        // none on the 5th; new to the table
         {"XPD", 1567, "2023-03-31", "t"},                                     // only in the table
         {"RUB", 0.0158, "2022-09-05", "t"},                                   // the table's is newer
         {"DEM", 1.0921 / 1.95583, "2024-01-05", "fixed at 1.95583 per EUR"},  // legacy euro currency
         {"BCEAO", 1.0921 / 655.957, "2024-01-05", "fixed at 655.957 per EUR"},
     };
-    for (const auto& [code, usdValue, date, source] : expected) {
-        const Rate* rate = merged.find(code);
-        ASSERT_NE(rate, nullptr) << code;
-        EXPECT_DOUBLE_EQ(rate->usdValue, usdValue) << code;
-        EXPECT_EQ(rate->date, date) << code;
-        EXPECT_NE(rate->source.find(source), std::string::npos) << code << ": " << rate->source;
+    for (const auto& history : {kHistoryCsv, kHistoryXml}) {
+        const auto merged = withReferenceRates(table, parseReferenceRates(history, "hist"));
+        for (const auto& [code, usdValue, date, source] : expected) {
+            const Rate* rate = merged.find(code);
+            ASSERT_NE(rate, nullptr) << code;
+            EXPECT_DOUBLE_EQ(rate->usdValue, usdValue) << code;
+            EXPECT_EQ(rate->date, date) << code;
+            EXPECT_NE(rate->source.find(source), std::string::npos) << code << ": " << rate->source;
+        }
+        EXPECT_EQ(merged.find("CYP"), nullptr);  // a fixed code the table lacks stays out
     }
-    EXPECT_EQ(merged.find("CYP"), nullptr);  // a fixed code the table lacks stays out
 }
 
 }  // namespace
