@@ -69,7 +69,8 @@ std::string describe(const ServedRates& rates) {
                        sources.inUseDate() + ": the " +
                        (sources.tableFile.empty() ? "built-in table" : "table " + sources.tableFile) + " of " +
                        sources.tableDate;
-    if (sources.bank) text += ", the European Central Bank's rates of " + sources.bank->date + " from " + sources.bank->origin;
+    for (const auto& file : sources.bankFiles)
+        if (file.ratesInUse > 0) text += ", the European Central Bank's rates of " + file.date + " from " + file.origin;
     return text;
 }
 

@@ -125,13 +125,21 @@ std::string sourcesParagraphs(const RateSources& sources, std::string_view loade
                                  htmlEscape(sources.tableFile);
     std::string text = "<p class=\"status\">Conversions go by the rates of <b>" + htmlEscape(sources.inUseDate()) +
                        "</b>: ";
-    if (const auto& bank = sources.bank)
-        text += "the European Central Bank's euro reference rates of " + htmlEscape(bank->date) + " (" +
-                htmlEscape(bank->origin) + ") for the currencies it quotes and those tied to them, and " + table +
-                " for the rest.";
+    std::string usedFiles, unusedFiles;
+    for (const auto& file : sources.bankFiles) {
+        const auto named = htmlEscape(file.date) + " (" + htmlEscape(file.origin) + ")";
+        if (file.ratesInUse == 0) {
+            unusedFiles += "<p class=\"unused\">None of the rates of " + named + " is used: the service has later ones.</p>\n";
+        } else {
+            usedFiles += (usedFiles.empty() ? "" : "; ") + named + " for " + std::to_string(file.ratesInUse) + " rates";
+        }
+    }
+    if (!usedFiles.empty())
+        text += "the European Central Bank's euro reference rates of " + usedFiles +
+                " (the currencies it quotes and those tied to them), and " + table + " for the rest.";
     else
         text += table + ".";
-    text += " Put in service at " + htmlEscape(loadedAt) + ".</p>\n";
+    text += " Put in service at " + htmlEscape(loadedAt) + ".</p>\n" + unusedFiles;
     if (!sources.fetchProblem.empty())
         text += "<p class=\"problem\">The European Central Bank's file could not be had: " +
                 htmlEscape(sources.fetchProblem) + ". The rates above stay in service until it can.</p>\n";

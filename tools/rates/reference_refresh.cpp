@@ -34,13 +34,13 @@ void ReferenceRefresher::refresh(std::stop_token stop) {
     try {
         const auto file = fetchReferenceFile(settings_.url, settings_.caFile, stop);
         const auto rates = parseReferenceRates(file, settings_.url);
-        ServedRates fresh{withReferenceRates(start_.table, rates), start_.sources};
-        const auto date = newestDateOf(rates);
-        if (!fresh.sources.bank || fresh.sources.bank->date <= date) fresh.sources.bank = {date, settings_.url};
+        ServedRates fresh = start_;
+        const auto fetched = mergeBankFile(fresh, rates, settings_.url);
         current_ = fresh;
         publish_(std::move(fresh));
-        log_("kavrel-rates: " + std::to_string(rates.size()) + " reference rates of " + date + " from " +
+        log_("kavrel-rates: " + std::to_string(rates.size()) + " reference rates of " + fetched.date + " from " +
              settings_.url);
+        logUnusedBankFile(fetched, log_);
         keep(file);
     } catch (const RunTimeError& error) {
         if (stop.stop_requested()) return;  // the service is stopping: nothing failed

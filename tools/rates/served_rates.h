@@ -1,8 +1,8 @@
 #pragma once
-// The rates in service and where they come from, as the home page and /healthz tell it.
-#include <algorithm>
+// The rates in service and where they come from, as the home page, /healthz
+// and the log tell it.
+#include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,17 +11,18 @@
 namespace kavrel::rates {
 
 struct RateSources {
-    std::string tableDate;    // the date most of the table's own rates are of
+    std::string tableDate;    // the date most of the table's own rates are of: its generation day
     std::string tableFile;    // the file it was read from; empty: the table built into the program
     struct BankFile {
-        std::string date;    // the newest reference date in the file
+        std::string date;    // the file's reference date, its newest
         std::string origin;  // its address, or the file it was read from
+        std::size_t ratesInUse = 0;  // none when the service had later rates for all of them
     };
-    std::optional<BankFile> bank;  // the newest of the bank's files whose rates are in use
-    std::string fetchProblem;      // why the last fetch failed; empty when it did not
+    std::vector<BankFile> bankFiles;  // in the order merged
+    std::string fetchProblem;         // why the last fetch failed; empty when it did not
 
-    // The date the conversions go by: the bank's rates' when any are in use, else the table's.
-    std::string inUseDate() const { return bank ? bank->date : tableDate; }
+    // The date the conversions go by: the newest bank file's whose rates are in use, else the table's.
+    std::string inUseDate() const;
 };
 
 struct ServedRates {
@@ -29,14 +30,15 @@ struct ServedRates {
     RateSources sources;
 };
 
+// Merges a reference file's rates onto the rates (see withReferenceRates) and
+// counts again how many rates each bank file gives. Returns the file's entry.
+const RateSources::BankFile& mergeBankFile(ServedRates& rates, const std::vector<Rate>& reference,
+                                           const std::string& origin);
+
 // Where the service writes its log, one line at a time.
 using LogSink = std::function<void(const std::string& line)>;
 
-// The newest date of a reference file's rates: the file's own date.
-inline std::string newestDateOf(const std::vector<Rate>& rates) {
-    std::string newest;
-    for (const auto& rate : rates) newest = std::max(newest, rate.date);
-    return newest;
-}
+// One log line for a bank file none of whose rates is used.
+void logUnusedBankFile(const RateSources::BankFile& file, const LogSink& log);
 
 }  // namespace kavrel::rates

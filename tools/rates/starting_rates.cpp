@@ -7,19 +7,12 @@
 namespace kavrel::rates {
 namespace {
 
-// Merges a reference file's rates in; the sources name it when it is the newest bank file so far.
-void mergeBankFile(ServedRates& rates, const std::vector<Rate>& reference, const std::string& origin) {
-    rates.table = withReferenceRates(rates.table, reference);
-    const auto date = newestDateOf(reference);
-    if (!rates.sources.bank || rates.sources.bank->date <= date) rates.sources.bank = {date, origin};
-}
-
 void mergeKeptFile(ServedRates& rates, const RateCache& cache, const LogSink& log) {
     const auto origin = cache.file().string();
     try {
         const auto kept = cache.read();
         if (!kept) return log("kavrel-rates: no file kept from an earlier fetch in " + origin);
-        mergeBankFile(rates, parseReferenceRates(*kept, origin), origin);
+        logUnusedBankFile(mergeBankFile(rates, parseReferenceRates(*kept, origin), origin), log);
     } catch (const RunTimeError& error) {
         log("kavrel-rates: the kept file is passed over: " + std::string(error.what()));
     }
@@ -32,7 +25,8 @@ ServedRates startingRates(const Options& options, const LogSink& log) {
     rates.sources.tableDate = rates.table.mostCommonDate();
     rates.sources.tableFile = options.ratesFile;
     if (!options.cacheFolder.empty()) mergeKeptFile(rates, RateCache(options.cacheFolder), log);
-    for (const auto& file : options.referenceFiles) mergeBankFile(rates, loadReferenceRates(file), file);
+    for (const auto& file : options.referenceFiles)
+        logUnusedBankFile(mergeBankFile(rates, loadReferenceRates(file), file), log);
     return rates;
 }
 

@@ -102,12 +102,17 @@ TEST(Pages, EscapeTheirTextAndTheHomePageListsEveryRate) {
 
     const auto table = RateTable::parse(kHeader + "EUR,0.99,2022-09-05,units <euro>\nUSD,1,2022-09-06,base\n");
     EXPECT_EQ(table.mostCommonDate(), "2022-09-06");  // a tie goes to the later date
-    const auto home = homePage({table, {"2022-09-06", "", RateSources::BankFile{"2024-01-05", "x.xml"}, "offline"}},
+    const auto home = homePage({table,
+                                {"2022-09-06",
+                                 "",
+                                 {{"2024-01-05", "x.xml", 31}, {"2021-01-04", "old.csv", 0}},
+                                 "offline"}},
                                "2026-12-06T22:55:00Z");
     for (const char* part : {"<td>EUR</td><td class=\"rate\">0.99</td><td class=\"rate\">1.0101</td>",
                              "units &lt;euro&gt;", "Conversions go by the rates of <b>2024-01-05</b>",
-                             "rates of 2024-01-05 (x.xml)", "built-in rate table of 2022-09-06 for the rest",
-                             "Put in service at 2026-12-06T22:55:00Z.", "file could not be had: offline."})
+                             "rates of 2024-01-05 (x.xml) for 31 rates", "built-in rate table of 2022-09-06 for the rest",
+                             "Put in service at 2026-12-06T22:55:00Z.", "None of the rates of 2021-01-04 (old.csv) is used",
+                             "file could not be had: offline."})
         EXPECT_NE(home.find(part), npos) << part;
 }
 

@@ -29,7 +29,7 @@ namespace {
 constexpr const char* kLoopback = "127.0.0.1";
 const RateTable kTable =
     RateTable::parse("code,usd_value,date,source\nUSD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\n");
-const ServedRates kRates{kTable, {"2022-09-05", "", std::nullopt, ""}};
+const ServedRates kRates{kTable, {"2022-09-05", "", {}, ""}};
 
 // A rate server on a free loopback port, serving on its own thread until destroyed.
 struct RunningServer {
@@ -118,8 +118,8 @@ TEST(RateServer, AnswersSupervisorsWithTheDateOfTheRatesInUseOnceRatesAreLoaded)
         EXPECT_TRUE(answer(path).starts_with("503 ")) << path;
     running.server.publish(kRates);
     EXPECT_EQ(answer("/healthz"), "200 2022-09-05\n");  // the table's date while no bank file is in use
-    running.server.publish({kTable, {"2022-09-05", "", RateSources::BankFile{"2024-01-05", "f"}, ""}});
-    EXPECT_EQ(answer("/healthz"), "200 2024-01-05\n");
+    running.server.publish({kTable, {"2022-09-05", "", {{"2024-01-05", "f", 3}, {"2024-01-08", "unused", 0}}, ""}});
+    EXPECT_EQ(answer("/healthz"), "200 2024-01-05\n");  // the newest bank file whose rates are in use
 }
 
 // main's signal thread may ask for the stop before run() has begun; a stop
@@ -188,7 +188,7 @@ TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInSe
     {
         const ReferenceRefresher refresher(kRates, {source.url(), "", std::chrono::milliseconds(100), RateCache(folder)},
                                            [&](const ServedRates& rates) {
-                                               const bool dated = rates.sources.bank && rates.sources.bank->date == "2024-01-05";
+                                               const bool dated = rates.sources.inUseDate() == "2024-01-05";
                                                (rates.sources.fetchProblem.empty() ? fresh : noted) += dated;
                                            },
                                            [&](const std::string& line) { failed += line.starts_with(failure); });

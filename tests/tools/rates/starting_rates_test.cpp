@@ -41,7 +41,7 @@ TEST_F(KeptFile, ServesAGoodOneAndPassesOverAMissingTruncatedOrBadOneWithALogLin
         log.clear();
         const auto rates = start();
         EXPECT_EQ(log.size(), 1u) << bad;
-        EXPECT_FALSE(rates.sources.bank) << bad;
+        EXPECT_TRUE(rates.sources.bankFiles.empty()) << bad;
         EXPECT_EQ(rates.table.find("EUR")->usdValue, builtIn.find("EUR")->usdValue) << bad;
         EXPECT_EQ(rates.sources.inUseDate(), "2022-09-05") << bad;
     }
@@ -50,8 +50,22 @@ TEST_F(KeptFile, ServesAGoodOneAndPassesOverAMissingTruncatedOrBadOneWithALogLin
     const auto rates = start();
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(rates.sources.inUseDate(), "2024-01-05");
-    EXPECT_EQ(rates.sources.bank->origin, cache_.file().string());
+    EXPECT_EQ(rates.sources.bankFiles.at(0).origin, cache_.file().string());
     EXPECT_DOUBLE_EQ(rates.table.find("EUR")->usdValue, 1.25);
+}
+
+TEST_F(KeptFile, AFileOlderThanTheTablesRatesIsSaidToBeUnusedAndTheTablesDateStands) {
+    std::filesystem::create_directories(folder_);
+    Options options;
+    options.referenceFiles = {(folder_ / "old.xml").string()};
+    std::ofstream(options.referenceFiles[0])
+        << "<Cube><Cube time='2022-01-03'><Cube currency='USD' rate='1.13'/><Cube currency='GBP' rate='0.84'/></Cube></Cube>";
+    std::vector<std::string> log;
+    const auto rates = startingRates(options, [&](const std::string& line) { log.push_back(line); });
+    EXPECT_EQ(rates.sources.bankFiles.at(0).ratesInUse, 0u);
+    EXPECT_EQ(rates.sources.inUseDate(), "2022-09-05");
+    EXPECT_EQ(log, std::vector<std::string>{"kavrel-rates: none of the rates of " + options.referenceFiles[0] +
+                                            " (2022-01-03) is used: the service has later ones"});
 }
 
 }  // namespace
