@@ -33,17 +33,4 @@ private:
     std::vector<std::pair<COLORREF, PenHandle>> pens_;
 };
 
-// The one pixel format of the window's own bitmaps (the logo's pixels, the
-// off-screen scene): 32-bit RGB, top row first.
-inline BITMAPINFO TopDownRgbFormat(int width, int height) {
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;  // top row first
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    return format;
-}
-
 }  // namespace kavrel::win32

@@ -1,17 +1,14 @@
 #pragma once
-// The logo picture stored in the program file (a JPEG), decoded once at start
-// into 32-bit pixels in memory (no COM, no picture library) and drawn
-// stretched into any rectangle.
+// The logo picture, stored in the program file as a 24-bit bitmap resource
+// (decoded from the design's JPEG by tools/art/make_art) and drawn stretched
+// straight from there: nothing is decoded or copied at start.
 #include <windows.h>
-
-#include <cstdint>
-#include <vector>
 
 namespace kavrel::win32 {
 
 class Logo {
 public:
-    // An undecodable or missing picture leaves the logo empty: the image then
+    // A missing or malformed bitmap leaves the logo empty: the image then
     // shows what lies behind it, as an image without a picture does.
     Logo(HINSTANCE instance, int resource);
 
@@ -20,9 +17,9 @@ public:
     void Draw(HDC dc, const RECT& target) const;
 
 private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<std::uint32_t> pixels_;  // top row first, 0x00RRGGBB as a DIB holds them
+    // Both point into the program's resources, mapped for as long as it runs.
+    const BITMAPINFO* format_ = nullptr;
+    const void* pixels_ = nullptr;
 };
 
 }  // namespace kavrel::win32

@@ -15,6 +15,18 @@ RECT ToRect(const layout::PixelRect& rect) { return {rect.left, rect.top, rect.r
 
 bool Shows(const layout::Colour& colour) { return colour.source != layout::Colour::Source::None; }
 
+// The pixel format of the off-screen scene: 32-bit RGB, top row first.
+BITMAPINFO TopDownRgbFormat(int width, int height) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;  // top row first
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    return format;
+}
+
 void PaintBackground(const Scene& scene, HDC dc, const layout::Control& control, const RECT& rect) {
     if (control.backStyle == layout::BackStyle::Opaque && Shows(control.back))
         FillRect(dc, &rect, scene.gdi.Brush(control.back));
