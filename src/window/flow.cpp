@@ -111,6 +111,6 @@ void ConversionFlow::Timer1_Timer() {
     }
 }
 
-void ConversionFlow::Check1_Click() { autoRetrieve_ = view_.AutoRetrieveBoxValue() == 1; }
+void ConversionFlow::Check1_Click() { autoRetrieve_ = view_.AutoRetrieveBoxValue() == CheckBoxValue::Checked; }
 
 }  // namespace kavrel

@@ -8,6 +8,9 @@ namespace kavrel {
 
 enum class MousePointer { Default = 0, Hourglass = 11 };
 
+// A check box's value, numbered as the system numbers it.
+enum class CheckBoxValue { Unchecked = 0, Checked = 1, Grayed = 2 };
+
 // What the flow reads from and writes to the window. Form1 implements these on
 // its controls; tests record them.
 class ConversionView {
@@ -23,7 +26,7 @@ public:
     // One pass over the queue; false when those events closed the window.
     virtual bool ProcessPendingEvents() = 0;
     virtual void SetResultText(const std::u16string& result) = 0;  // Label1
-    virtual int AutoRetrieveBoxValue() = 0;  // Check1: 0 clear, 1 ticked, 2 greyed
+    virtual CheckBoxValue AutoRetrieveBoxValue() = 0;  // Check1
 };
 
 // GetCD: the page text for an amount and two currency codes.

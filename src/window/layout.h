@@ -113,7 +113,8 @@ constexpr std::size_t IndexOf(ControlId id) { return static_cast<std::size_t>(id
 // window's children by it.
 inline constexpr int kFirstControlId = 1000;
 
-// The control behind a window identifier, if any.
+// A control's window identifier, and the control behind one, if any.
+constexpr int WindowIdOf(ControlId id) { return kFirstControlId + static_cast<int>(IndexOf(id)); }
 constexpr std::optional<ControlId> ControlIdOf(long long windowId) {
     if (windowId < kFirstControlId || windowId >= kFirstControlId + static_cast<long long>(kControlCount))
         return std::nullopt;

@@ -28,7 +28,7 @@ public:
     void SetMousePointer(MousePointer to) override { Step(6), pointer = to; }
     bool ProcessPendingEvents() override { return Step(7), !closes; }
     void SetResultText(const std::u16string& text) override { result = Step(8, text); }
-    int AutoRetrieveBoxValue() override { return 1; }
+    CheckBoxValue AutoRetrieveBoxValue() override { return CheckBoxValue::Checked; }
 
 private:
     std::u16string Step(int operation, std::u16string value = {}) {

@@ -17,16 +17,18 @@
 #endif
 
 namespace kavrel::win32 {
+
+using layout::ControlId;
+
 namespace {
 
 constexpr char16_t kMakerSite[] = u"" KAVREL_MAKER_SITE;
 
-// The button codes of a mouse-down event: 1 left, 2 right, 4 middle.
-int ButtonCode(UINT message) {
-    switch (message) {
-        case WM_LBUTTONDOWN: return 1;
-        case WM_RBUTTONDOWN: return 2;
-        default: return 4;
+MouseButton ButtonOf(UINT downMessage) {
+    switch (downMessage) {
+        case WM_LBUTTONDOWN: return MouseButton::Left;
+        case WM_RBUTTONDOWN: return MouseButton::Right;
+        default: return MouseButton::Middle;
     }
 }
 
@@ -57,7 +59,7 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
-            OnItemButtonDown(item, ButtonCode(message));
+            OnItemButtonDown(item, ButtonOf(message));
             return 0;
         case WM_LBUTTONUP:
             OnItemLeftButtonUp(item, lparam);
@@ -73,8 +75,8 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
     }
 }
 
-void Form1::OnItemButtonDown(const ControlState& item, int button) {
-    if (button == 1) {
+void Form1::OnItemButtonDown(const ControlState& item, MouseButton button) {
+    if (button == MouseButton::Left) {
         pressed_ = item.window;
         SetCapture(item.window);
     }
@@ -99,17 +101,17 @@ void Form1::OnItemLeftButtonUp(const ControlState& item, LPARAM point) {
     }
 }
 
-void Form1::DragWindow(int button) {
-    if (button != 1) return;
+void Form1::DragWindow(MouseButton button) {
+    if (button != MouseButton::Left) return;
     ReleaseCapture();
     // The system takes the press for one on a title bar and moves the window
     // until the button is released; the call returns then.
     SendMessageA(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
-void Form1::Label3_MouseDown(int button) { DragWindow(button); }
+void Form1::Label3_MouseDown(MouseButton button) { DragWindow(button); }
 
-void Form1::Label9_MouseDown(int button) { DragWindow(button); }
+void Form1::Label9_MouseDown(MouseButton button) { DragWindow(button); }
 
 void Form1::Label4_Click() { endProgram_(); }
 

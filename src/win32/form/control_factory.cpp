@@ -1,8 +1,9 @@
-// The control factory: registers the window's two classes, creates the window
-// and one child window per row of the layout table (the kind of window each
-// control becomes, its style, font and hint), starts the timer and fits the
-// drop-down boxes to the layout's height and their lists to whole rows.
-// Rectangles get no window: the scene paints them.
+// The control factory, Form1's constructor and destructor among it: registers
+// the window's two classes, creates the window and one child window per row of
+// the layout table (the kind of window each control becomes, its style, font
+// and hint), starts the timer and fits the drop-down boxes to the layout's
+// height and their lists to whole rows. Rectangles get no window: the scene
+// paints them.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -17,6 +18,10 @@
 #include "win32/form/wide_text.h"
 
 namespace kavrel::win32 {
+
+using layout::ControlId;
+using layout::ControlIdOf;
+
 namespace {
 
 using layout::Kind;
@@ -142,12 +147,13 @@ void Form1::CreateFormWindow() {
 
 void Form1::CreateControls() {
     for (const std::size_t index : layout::CreationOrder(layout::FormControls()))
-        CreateControl(controls_[index], kFirstControlId + static_cast<int>(index));
+        CreateControl(controls_[index]);
     lastFocus_ = Control(ControlId::optCountry1);
 }
 
-void Form1::CreateControl(ControlState& state, int windowId) {
+void Form1::CreateControl(ControlState& state) {
     const auto& control = *state.layout;
+    const int windowId = layout::WindowIdOf(control.id);
     if (control.kind == Kind::Timer) {
         if (!system_.setTimer(Handle(), static_cast<UINT_PTR>(windowId), control.intervalMilliseconds, nullptr))
             throw RunTimeError(ErrorKind::SystemCallFailed, "cannot start " + std::string(control.name));

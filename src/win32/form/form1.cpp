@@ -1,7 +1,8 @@
-// The window itself: its two window procedures, the dispatch of each message
-// to the handler of the control it concerns (by ControlId, from the child's
-// window identifier), the start-up handler Form_Load, the amount filter and
-// the view operations that the conversion flow calls on the controls.
+// The window itself: its window procedures (the window's, its labels' and
+// images', the amount box's), the dispatch of each message to the handler of
+// the control it concerns (by ControlId, from the child's window identifier),
+// the start-up handler Form_Load, the amount filter and the view operations
+// that the conversion flow calls on the controls.
 #include "win32/form/form1.h"
 
 #include <string>
@@ -17,7 +18,16 @@
 #include "win32/form/wide_text.h"
 
 namespace kavrel::win32 {
+
+using layout::ControlId;
+using layout::ControlIdOf;
+
 namespace {
+
+// The flow reads the check box's value as the system gives it.
+static_assert(static_cast<int>(CheckBoxValue::Unchecked) == BST_UNCHECKED &&
+              static_cast<int>(CheckBoxValue::Checked) == BST_CHECKED &&
+              static_cast<int>(CheckBoxValue::Grayed) == BST_INDETERMINATE);
 
 void AppendEntry(HWND box, std::u16string_view entry) {
     const std::wstring text = Wide(entry);
@@ -208,8 +218,8 @@ bool Form1::ProcessPendingEvents() {
     return Handle() != nullptr;  // a close met there has destroyed the window
 }
 
-int Form1::AutoRetrieveBoxValue() {
-    return static_cast<int>(SendMessageW(Control(ControlId::Check1), BM_GETCHECK, 0, 0));
+CheckBoxValue Form1::AutoRetrieveBoxValue() {
+    return static_cast<CheckBoxValue>(SendMessageW(Control(ControlId::Check1), BM_GETCHECK, 0, 0));
 }
 
 // The pointer changes at once, not only when the mouse next moves. Where the
@@ -286,8 +296,10 @@ LRESULT Form1::OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             RestoreFocus();
             return 0;
         case WM_DESTROY:
+            OnDestroy();
+            break;
         case WM_NCDESTROY:
-            OnDestroy(message);
+            OnNcDestroy();
             break;
     }
     return DefWindowProcW(Handle(), message, wparam, lparam);
@@ -303,12 +315,13 @@ LRESULT Form1::OnPaint() {
     return 0;
 }
 
-void Form1::OnDestroy(UINT message) {
-    if (message == WM_DESTROY) {
-        if (quitsWhenClosed_) PostQuitMessage(0);
-        return;
-    }
-    // The system has destroyed them: nothing left to destroy.
+void Form1::OnDestroy() {
+    if (quitsWhenClosed_) PostQuitMessage(0);
+}
+
+// The window's last message: the system has destroyed it and the hint window
+// it owns, so nothing is left to destroy.
+void Form1::OnNcDestroy() {
     (void)hints_.release();
     (void)window_.release();
 }

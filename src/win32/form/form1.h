@@ -2,8 +2,9 @@
 // Form1: the program's one window. It owns its controls, made from the layout
 // table, their event handlers and the conversion flow with its two fields
 // (AutoRetrieve and LastResult), and implements the flow's view operations on
-// the controls. Its code lies in four files by job: form1.cpp (the window
-// itself), control_factory.cpp, owner_draw.cpp and chrome.cpp.
+// the controls. Its code lies in four files by job, and the declarations below
+// are grouped by the file that holds them: form1.cpp (the window itself),
+// control_factory.cpp (making it), owner_draw.cpp and chrome.cpp.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/form/control_state.h"
 #include "win32/form/gdi_cache.h"
 #include "win32/form/handles.h"
 #include "win32/form/logo.h"
@@ -23,9 +25,6 @@
 #include "window/layout.h"
 
 namespace kavrel::win32 {
-
-using layout::ControlId;
-using layout::ControlIdOf;
 
 // How Label4 ends the program: at once, with no further handler running.
 using EndProgram = std::function<void()>;
@@ -41,20 +40,23 @@ struct SystemCalls {
     SetTimerFunction setTimer = ::SetTimer;
 };
 
-using layout::kFirstControlId;
+// The button of a mouse-down event, numbered as the window's handlers have
+// always numbered it.
+enum class MouseButton { Left = 1, Right = 2, Middle = 4 };
 
 class Form1 final : public ConversionView {
 public:
-    // Creates the window and its controls at `dpi` dots per inch and runs
-    // Form_Load; the window is shown by Show.
+    // control_factory.cpp: creates the window and its controls at `dpi` dots
+    // per inch and runs Form_Load; the window is shown by Show.
     Form1(HINSTANCE instance, int dpi, PageFetcher getCD, EndProgram endProgram, SystemCalls calls = {});
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
+    // form1.cpp, but for the chrome's handlers (chrome.cpp).
     void Show(int how);
     HWND Handle() const { return window_.get(); }
-    HWND Control(ControlId id) const { return controls_[layout::IndexOf(id)].window; }
+    HWND Control(layout::ControlId id) const { return controls_[layout::IndexOf(id)].window; }
 
     // Event handlers.
     void Form_Load();
@@ -62,10 +64,10 @@ public:
     void Check1_Click() { flow_.Check1_Click(); }
     void Timer1_Timer() { flow_.Timer1_Timer(); }
     void txtAm_Change();
-    void Label3_MouseDown(int button);
-    void Label9_MouseDown(int button);
-    void Label4_Click();
-    void Image2_Click();
+    void Label3_MouseDown(MouseButton button);  // chrome.cpp
+    void Label9_MouseDown(MouseButton button);  // chrome.cpp
+    void Label4_Click();                        // chrome.cpp
+    void Image2_Click();                        // chrome.cpp
 
     // The amount box keeps its digits only, the caret after the last one.
     void onlyNumber(std::u16string text);
@@ -82,18 +84,22 @@ public:
     void SetMousePointer(MousePointer pointer) override;
     bool ProcessPendingEvents() override;
     void SetResultText(const std::u16string& result) override;
-    int AutoRetrieveBoxValue() override;
+    CheckBoxValue AutoRetrieveBoxValue() override;
 
 private:
-    // form1.cpp: the procedures and the dispatch by control.
+    // form1.cpp: the procedures, the dispatch by control, start-up and focus.
     static LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     static LRESULT CALLBACK ItemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    // The amount box's subclass: a paste arrives filtered (PasteDigits); the
+    // box's own procedure handles all the rest.
+    static LRESULT CALLBACK AmountBoxProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT OnPaint();
     void OnCommand(int windowId, int notification);
     void OnCheck1Clicked();
     void OnActivate(WPARAM state);
-    void OnDestroy(UINT message);
+    void OnDestroy();
+    void OnNcDestroy();
     void FillBox(HWND box);
     void RefreshCursor();
     void ShowLabelsAndImages();
@@ -105,7 +111,7 @@ private:
     // control_factory.cpp
     void CreateFormWindow();
     void CreateControls();
-    void CreateControl(ControlState& state, int windowId);
+    void CreateControl(ControlState& state);
     void Subclass(HWND control, WNDPROC procedure);
     // The procedure a subclassed control had before, which handles all the rest.
     static LRESULT CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -114,19 +120,18 @@ private:
     void FitCombo(const ControlState& state);
 
     // owner_draw.cpp
-    // The system's own procedures of the subclassed controls run inside these;
-    // both controls are children of the window, whose user data is the form.
+    // The flat drop-down boxes' subclass: the box's own procedure paints, then
+    // the flat frame is drawn over its edge.
     static LRESULT CALLBACK FlatComboProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    static LRESULT CALLBACK AmountBoxProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT OnControlColour(UINT message, HDC dc, HWND control);
     void OnDrawButton(const DRAWITEMSTRUCT& item);
     void PaintFlatFrame(HWND combo);
 
     // chrome.cpp: labels and images, press tracking, drag, close and the logo link.
     LRESULT OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LPARAM lparam);
-    void OnItemButtonDown(const ControlState& item, int button);
+    void OnItemButtonDown(const ControlState& item, MouseButton button);
     void OnItemLeftButtonUp(const ControlState& item, LPARAM point);
-    void DragWindow(int button);
+    void DragWindow(MouseButton button);
     // Opens a document through the shell with no parameters; its answer is not asked.
     void ShellOpen(const std::u16string& document, std::int32_t show);
 

@@ -7,19 +7,12 @@
 
 #include <span>
 
+#include "win32/form/control_state.h"
 #include "win32/form/gdi_cache.h"
 #include "win32/form/logo.h"
 #include "window/layout.h"
 
 namespace kavrel::win32 {
-
-// One row of the layout as it lives in the window.
-struct ControlState {
-    const layout::Control* layout = nullptr;
-    layout::PixelRect rect{};  // in the window's client area
-    HWND window = nullptr;     // none for rectangles and the timer
-    HICON icon = nullptr;      // an image's icon picture, not owned
-};
 
 struct Scene {
     std::span<const ControlState> controls;

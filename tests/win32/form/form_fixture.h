@@ -80,6 +80,7 @@ inline HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR docum
 
 class FormTest : public ::testing::Test {
 protected:
+    using ControlId = layout::ControlId;
     void SetUp() override { Open(96); }
     void TearDown() override { Close(); }
     void Open(int dpi) {

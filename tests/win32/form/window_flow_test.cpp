@@ -57,11 +57,10 @@ TEST_F(FormTest, AnAmpersandInTheResultIsShownLiterally) {
 }
 
 TEST_F(FormTest, ClicksOnTheButtonsAndTheMinuteTickReachTheFlow) {
-    const auto tick = [&] { SendMessageW(Form(), WM_TIMER, kFirstControlId + layout::IndexOf(ControlId::Timer1), 0); };
     for (const LRESULT shown : {BST_CHECKED, BST_UNCHECKED}) {
         Click(ControlId::Check1);
         EXPECT_EQ(SendMessageW(Control(ControlId::Check1), BM_GETCHECK, 0, 0), shown);
-        tick();
+        SendMessageW(Form(), WM_TIMER, layout::WindowIdOf(ControlId::Timer1), 0);
     }
     EXPECT_EQ(downloads, 1);  // the tick while ticked
 
@@ -191,7 +190,7 @@ TEST(ProgramEnd, AnExceptionReachingAWindowProcedureEndsTheProgramWithItsCode) {
         Form1 form(
             GetModuleHandleW(nullptr), 96, [](double, const std::u16string&, const std::u16string&) { return u""; },
             [] { throw std::logic_error("a programming fault"); });
-        const HWND square = form.Control(ControlId::Label4);
+        const HWND square = form.Control(layout::ControlId::Label4);
         SendMessageW(square, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
         SendMessageW(square, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     };

@@ -10,7 +10,7 @@
 namespace kavrel::win32::testing {
 namespace {
 
-layout::PixelRect At96(ControlId id) { return layout::Pixels(layout::FormControls()[layout::IndexOf(id)].twips, 96); }
+layout::PixelRect At96(layout::ControlId id) { return Pixels(layout::FormControls()[IndexOf(id)].twips, 96); }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&

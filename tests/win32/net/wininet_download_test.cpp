@@ -277,8 +277,8 @@ TEST(Module1Servers, EveryDownloadEndsWithinItsBoundAndTheWindowIsIdleAgain) {
             case Returns::NoMoreThanSent: EXPECT_LE(page.size(), c.text.size()); break;
         }
         EXPECT_EQ(openInternetHandles(), 0);
-        EXPECT_EQ(GetWindowTextLengthW(form.Control(ControlId::lblC)), 0);
-        EXPECT_TRUE(IsWindowEnabled(form.Control(ControlId::Command1)));
+        EXPECT_EQ(GetWindowTextLengthW(form.Control(layout::ControlId::lblC)), 0);
+        EXPECT_TRUE(IsWindowEnabled(form.Control(layout::ControlId::Command1)));
     }
 }
 
