@@ -50,6 +50,7 @@ constexpr std::array<Control, kControlCount> kControls{{
      .text = u"By The Kavrel authors - " KAVREL_MAKER_SITE, .fore = kButtonText, .backStyle = kTransparent,
      .tabIndex = 15},
     {.id = ControlId::Image2, .name = "Image2", .kind = Kind::Image, .twips = {6540, 2760, 375, 375}, .settings = setting::Stretch,
+     // Deliberate spelling: the hint as the window has always shown it.
      .hint = u"Visit Delvelopers Website", .picture = Picture::Logo},
     {.id = ControlId::Label9, .name = "Label9", .kind = Kind::Label, .twips = {1845, 105, 3690, 285}, .text = u"Kavrel", .font = kTitleFont,
      .fore = kButtonText, .backStyle = kTransparent, .tabIndex = 14},

@@ -157,7 +157,7 @@ void Module1::LimitWaits(HINTERNET request, const Deadline& deadline) {
         return milliseconds(std::max(std::min(wait, left), std::chrono::milliseconds(1)));
     };
     const std::pair<DWORD, DWORD> limits[] = {
-        {INTERNET_OPTION_CONNECT_TIMEOUT, milliseconds(settings_.connect)},
+        {INTERNET_OPTION_CONNECT_TIMEOUT, within(settings_.connect)},
         {INTERNET_OPTION_SEND_TIMEOUT, within(settings_.send)},
         {INTERNET_OPTION_RECEIVE_TIMEOUT, within(settings_.receive)},
     };

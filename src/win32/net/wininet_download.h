@@ -30,6 +30,7 @@ struct DownloadSettings {
 };
 
 inline constexpr char kWinInetLibrary[] = "wininet.dll";
+// Deliberate: the user agent the program has always sent.
 inline constexpr char kUserAgent[] = "Malvorent";
 
 class Module1 final : public RateNetwork {
