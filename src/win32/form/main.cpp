@@ -15,6 +15,7 @@
 #include "win32/form/program_end.h"
 #include "win32/form/user_locale.h"
 #include "win32/net/wininet_download.h"
+#include "win32/rate_service_launch.h"
 
 #ifndef KAVREL_RATE_SERVICE
 #error "KAVREL_RATE_SERVICE must name the rate service"
@@ -85,6 +86,9 @@ void __verbose_terminate_handler() { kavrel::win32::EndProgramOnFault("terminate
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     kavrel::win32::bench::Mark("WinMain");
     try {
+        // Before the window, and not by it: the service has the window's start-up to come up in.
+        const kavrel::win32::RateServiceLaunch rateService(kavrel::text::widenAscii(KAVREL_RATE_SERVICE));
+        kavrel::win32::bench::Mark("rate service launch begun");
         return Run(instance, show);
     } catch (const kavrel::RunTimeError& error) {
         // The program's own errors, the type Form_Load traps: here the window
