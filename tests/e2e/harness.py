@@ -98,9 +98,10 @@ class KavrelWindow:
 class Kavrel(KavrelWindow):
     """One Kavrel.exe started under Wine, with a stand-in browser that records what it is asked to open."""
 
-    def __init__(self, exe, inspector, work_dir):
+    def __init__(self, exe, inspector, work_dir, alone=True):
         super().__init__(inspector)
-        wait_for(lambda: not self.inspect(), "an earlier Kavrel window to go")
+        if alone:
+            wait_for(lambda: not self.inspect(), "an earlier Kavrel window to go")
         # Wine hands a web address to the first of xdg-open, firefox, ... on PATH.
         env = dict(os.environ, PATH=os.path.join(HERE, "stand_in_browser") + os.pathsep + os.environ["PATH"],
                    KAVREL_BROWSER_RECORD=os.path.join(work_dir, "browser-calls.txt"))
