@@ -107,9 +107,57 @@ std::string resultPage(const Conversion& c) {
     return page(c.fromCode + " to " + c.toCode + " - Kavrel reference rates", body);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence `text` starts with (RFC 3629:
+// no overlong forms, no surrogates, nothing beyond U+10FFFF); 0 when none.
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return length;
+}
+
+// Text from a request, for a page declared UTF-8: every byte outside a
+// well-formed sequence and every control character (NUL among them) becomes U+FFFD.
+std::string wellFormedText(std::string_view text) {
+    constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto length = utf8SequenceLength(text);
+        const auto lead = static_cast<unsigned char>(text[0]);
+        const bool control = (length == 1 && (lead < 0x20 || lead == 0x7F)) ||
+                             (length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0);
+        out += length == 0 || control ? kReplacement : text.substr(0, length);
+        text.remove_prefix(std::max<std::size_t>(length, 1));
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string refusalPage(const Refusal& refusal) {
     return page("Conversion refused - Kavrel reference rates",
-                "<h2>Conversion refused</h2>\n<p>" + htmlEscape(refusal.reason) +
+                "<h2>Conversion refused</h2>\n<p>" + htmlEscape(wellFormedText(refusal.reason)) +
                     "</p>\n<p>Ask for <code>/currency/convert?amt=100&amp;from=USD&amp;to=EUR</code>"
                     " with an amount of at least 0 and two codes listed on the home page.</p>\n");
 }
@@ -165,7 +213,7 @@ std::string homePage(const ServedRates& rates, std::string_view loadedAt) {
 
 std::string notFoundPage(std::string_view path) {
     return page("Not found - Kavrel reference rates",
-                "<h2>Not found</h2>\n<p>There is nothing at " + htmlEscape(path) + ".</p>\n");
+                "<h2>Not found</h2>\n<p>There is nothing at " + htmlEscape(wellFormedText(path)) + ".</p>\n");
 }
 
 }  // namespace kavrel::rates

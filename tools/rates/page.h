@@ -28,7 +28,9 @@ std::string htmlEscape(std::string_view text);
 // the rate (fourth cell) and the converted amount in bold (fifth cell).
 std::string resultPage(const Conversion& conversion);
 
-// A refused query: the reason, and no result table.
+// A refused query: the reason, and no result table. Here and on the page for
+// any other address, the request's text is shown as well-formed UTF-8 without
+// control characters (U+FFFD in their place).
 std::string refusalPage(const Refusal& refusal);
 
 // The date the conversions go by and where their rates come from, why the

@@ -1,20 +1,31 @@
 #include "rate_server.h"
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <variant>
 
 #include "conversion.h"
 #include "core/run_time_error.h"
 #include "page.h"
+#include "socket_calls.h"
 
 namespace kavrel::rates {
 namespace {
 
-constexpr std::size_t kWorkerThreads = 16;
-// Idle keep-alive connections hold a worker and delay a stop by up to this long.
-constexpr time_t kKeepAliveSeconds = 1;
+using namespace std::chrono_literals;
+
+// Kavrel makes one connection at a time, and an office's desktops each have
+// an address of their own: one client may still load the service with some
+// ninety connections at once (a load test), and the others keep the rest.
+constexpr ConnectionLimits kLimits{.perClient = 96,
+                                   .total = 256,
+                                   .requestTime = 5s,
+                                   .requestLineBytes = 2048,
+                                   .requestBytes = 16 * 1024,
+                                   .requestsPerConnection = 100};
 constexpr const char* kHtml = "text/html; charset=utf-8";
 
 std::optional<std::string> parameter(const httplib::Request& request, const char* name) {
@@ -35,29 +46,36 @@ std::string utcNow() {
     return text;
 }
 
-// A second service on a port in use must fail, not share it: that is how a
-// second Kavrel's service learns that the first one's already serves.
-void ownPortAlone(socket_t socket) {
-    const int yes = 1;
-#ifdef _WIN32
-    // Windows' SO_REUSEADDR would let another socket take the port over; this keeps it ours.
-    setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
-#else
-    // Quick restarts over connections in TIME_WAIT, but unlike httplib's default no SO_REUSEPORT.
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-#endif
+// Request text as the log shows it: printable ASCII as it is, every other
+// byte (control bytes, bytes beyond ASCII) and the backslash as \xHH.
+std::string logText(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c >= ' ' && c <= '~' && c != '\\') {
+            out += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+            out += escaped;
+        }
+    }
+    return out;
+}
+
+// "GET /path HTTP/1.1" gives "GET /path"; a malformed line is shown as far as it goes, "-" for what is missing.
+std::string methodAndTarget(std::string_view line) {
+    const auto method = line.substr(0, line.find(' '));
+    const auto rest = line.substr(std::min(line.size(), method.size() + 1));
+    const auto target = rest.substr(0, rest.find(' '));
+    return (method.empty() ? "-" : logText(method)) + " " + (target.empty() ? "-" : logText(target));
 }
 
 }  // namespace
 
-void ListenQueueServer::lengthenListenQueue() { ::listen(svr_sock_, SOMAXCONN); }
-
 RateServer::RateServer(ServedRates rates, LogSink log) : RateServer(std::move(log)) { publish(std::move(rates)); }
 
-RateServer::RateServer(LogSink log) : log_(std::move(log)) {
-    // httplib takes ownership of the queue it is handed.
-    server_.new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkerThreads).release(); };
-    server_.set_keep_alive_timeout(kKeepAliveSeconds);
+RateServer::RateServer(LogSink log)
+    : log_(std::move(log)), server_(kLimits, [this](const Exchange& exchange) { logExchange(exchange); }) {
     server_.set_socket_options(ownPortAlone);
     server_.set_tcp_nodelay(true);  // headers and body go out in separate writes: no delayed-ACK stall between them
     route();
@@ -91,9 +109,6 @@ void RateServer::route() {
     server_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (response.status == 404 && response.body.empty()) response.set_content(notFoundPage(request.path), kHtml);
     });
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        logRequest(request, response);
-    });
 }
 
 void RateServer::answerConvert(const Rates& rates, const httplib::Request& request,
@@ -109,9 +124,9 @@ void RateServer::answerConvert(const Rates& rates, const httplib::Request& reque
     }
 }
 
-void RateServer::logRequest(const httplib::Request& request, const httplib::Response& response) const {
-    log_(utcNow() + " " + request.remote_addr + " " + request.method + " " + request.target + " " +
-         std::to_string(response.status) + " " + std::to_string(response.body.size()));
+void RateServer::logExchange(const Exchange& exchange) const {
+    log_(utcNow() + " " + exchange.client + " " + methodAndTarget(exchange.requestLine) + " " +
+         std::to_string(exchange.status) + " " + std::to_string(exchange.bodyBytes));
 }
 
 int RateServer::bind(const std::string& host, int port) {

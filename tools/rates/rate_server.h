@@ -1,26 +1,17 @@
 #pragma once
 // The HTTP side of kavrel-rates: "/" is the home page, "/currency/convert"
 // answers Kavrel's conversion query and "/healthz" tells a process supervisor
-// the date of the rates in use. Requests are served by a pool of worker threads; each
-// finished request is logged as one line.
+// the date of the rates in use. Connections are served within the caps of a
+// GuardedServer; each answer is logged as one line.
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include <httplib.h>
-
+#include "guarded_server.h"
 #include "served_rates.h"
 
 namespace kavrel::rates {
-
-// httplib listens with a backlog of 5: a burst of new connections beyond that
-// has its connection requests dropped and retried a second later. Linux lets a
-// listening socket be given a longer queue by listening again (Windows does too).
-class ListenQueueServer : public httplib::Server {
-public:
-    void lengthenListenQueue();
-};
 
 class RateServer {
 public:
@@ -54,11 +45,11 @@ private:
 
     void route();
     void answerConvert(const Rates& rates, const httplib::Request& request, httplib::Response& response) const;
-    void logRequest(const httplib::Request& request, const httplib::Response& response) const;
+    void logExchange(const Exchange& exchange) const;
 
     std::atomic<std::shared_ptr<const Rates>> rates_;
     const LogSink log_;
-    ListenQueueServer server_;
+    GuardedServer server_;
     std::atomic<bool> runEntered_{false};
     std::atomic<bool> runFinished_{false};
     std::atomic<bool> stopRequested_{false};
