@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <regex>
 
 namespace kavrel::rates {
 namespace {
@@ -11,11 +10,31 @@ namespace {
 Refusal badRequest(std::string reason) { return {RefusalStatus::BadRequest, std::move(reason)}; }
 Refusal unprocessable(std::string reason) { return {RefusalStatus::Unprocessable, std::move(reason)}; }
 
+// The end of the run of digits that starts at `from`.
+std::size_t digitsEnd(std::string_view text, std::size_t from) {
+    while (from < text.size() && text[from] >= '0' && text[from] <= '9') ++from;
+    return from;
+}
+
 // Digits with an optional fraction and exponent, the decimal separator being
-// "." or ",", the exponent sign "+", "-" or a blank.
+// "." or ",", the exponent sign "+", "-" or a blank. Scanned by hand: std::regex
+// matches recursively, and a few thousand digits would take a thread's whole stack.
 bool looksLikeAmount(std::string_view text) {
-    static const std::regex kAmount(R"(^([0-9]+([.,][0-9]*)?|[.,][0-9]+)([eE][+ -]?[0-9]+)?$)");
-    return std::regex_match(text.begin(), text.end(), kAmount);
+    std::size_t at = digitsEnd(text, 0);
+    bool hasDigits = at > 0;
+    if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
+        const auto fractionEnd = digitsEnd(text, at + 1);
+        hasDigits = hasDigits || fractionEnd > at + 1;
+        at = fractionEnd;
+    }
+    if (!hasDigits) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        if (++at < text.size() && (text[at] == '+' || text[at] == '-' || text[at] == ' ')) ++at;
+        const auto exponentEnd = digitsEnd(text, at);
+        if (exponentEnd == at) return false;
+        at = exponentEnd;
+    }
+    return at == text.size();
 }
 
 // The same text in the form std::from_chars reads.
