@@ -10,13 +10,15 @@
 // posted, and the result line is emptied from outside before each click.
 //
 //   kavrel_bench --kavrel K.exe --bare-window B.exe --bare-retrieval R.exe --url URL
-//                [--marked M.exe] [--pairs 30] [--clicks 200] [--arch NAME]
+//                [--marked M.exe] [--rates kavrel-rates.exe] [--pairs 30] [--clicks 200] [--arch NAME]
 //
 // With --marked (a Kavrel.exe built with KAVREL_BENCH_MARKS=ON) it also prints
 // where the time of a start-up and of a retrieval goes, from the marks that
 // program writes with OutputDebugStringW, read here as the system's debug
-// string monitor.
+// string monitor. With --rates it also times the rate service's start until it
+// accepts a connection, and reads its size and memory.
 #define PSAPI_VERSION 1
+#include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
 
@@ -95,12 +97,12 @@ Figures Summary(std::vector<double> samples) {
 
 class Child {
 public:
-    Child(const std::wstring& exe, const std::wstring& arguments) {
+    Child(const std::wstring& exe, const std::wstring& arguments, DWORD flags = 0) {
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info_))
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                            &startup, &info_))
             Fail("cannot start " + std::string(exe.begin(), exe.end()));
     }
     ~Child() {
@@ -114,6 +116,7 @@ public:
 
     HANDLE Process() const { return info_.hProcess; }
     DWORD Id() const { return info_.dwProcessId; }
+    bool Ended() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }
     void WaitIdle() const {
         if (WaitForInputIdle(info_.hProcess, 60000) != 0) Fail("a program did not come up");
     }
@@ -256,12 +259,12 @@ private:
 // ---- What is measured ----------------------------------------------------------
 
 struct Options {
-    std::wstring kavrel, marked, bareWindow, bareRetrieval;
+    std::wstring kavrel, marked, bareWindow, bareRetrieval, rates;
     std::wstring url;
     int pairs = 30;  // fewer leave a median at the mercy of a busy moment on a shared machine
     int clicks = 200;
     std::string arch = "?";
-    std::string only;  // one group of measures: launch, retrieval, paste, repaint, phases
+    std::string only;  // one group of measures: launch, retrieval, paste, repaint, service, phases
     bool Runs(const char* group) const { return only.empty() || only == group; }
 };
 
@@ -327,9 +330,9 @@ struct Launch {
     double workingSetMb;
 };
 
-Launch LaunchOnce(const std::wstring& exe) {
+Launch LaunchOnce(const std::wstring& exe, const std::wstring& arguments = L"") {
     const double start = Milliseconds();
-    Child child(exe, L"");
+    Child child(exe, arguments);
     child.WaitIdle();
     const double idle = Milliseconds();
     if (!VisibleWindowOf(child.Id())) Fail("the window was not visible when the program went idle");
@@ -379,6 +382,73 @@ double RepaintOnce(const Running& running) {
     return Milliseconds() - start;
 }
 
+// ---- The rate service -------------------------------------------------------------
+
+class Winsock {
+public:
+    Winsock() {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) Fail("no Winsock");
+    }
+    ~Winsock() { WSACleanup(); }
+    Winsock(const Winsock&) = delete;
+    Winsock& operator=(const Winsock&) = delete;
+};
+
+class Socket {
+public:
+    Socket() : socket_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
+        if (socket_ == INVALID_SOCKET) Fail("no socket");
+    }
+    ~Socket() { closesocket(socket_); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    SOCKET get() const { return socket_; }
+
+private:
+    SOCKET socket_;
+};
+
+sockaddr_in Loopback(unsigned short port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A port that was free a moment ago: the system's choice for a bind to port 0.
+unsigned short FreeLoopbackPort() {
+    const Socket probe;
+    sockaddr_in address = Loopback(0);
+    int size = sizeof address;
+    if (bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
+        getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        Fail("no free port");
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(unsigned short port) {
+    const Socket client;
+    const sockaddr_in address = Loopback(port);
+    return connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// From CreateProcess until a TCP connection to the service succeeds; started
+// without the bank's file or the kept copy, so only its own start-up counts.
+Launch ServiceStartOnce(const std::wstring& exe) {
+    const unsigned short port = FreeLoopbackPort();
+    const double start = Milliseconds();
+    const Child child(exe, L"--no-fetch --no-cache --bind 127.0.0.1 --port " + std::to_wstring(port),
+                      CREATE_NO_WINDOW);
+    WaitUntil([&] {
+        if (child.Ended()) Fail("kavrel-rates.exe ended at start");
+        return Accepts(port);
+    }, 20000, "kavrel-rates.exe to accept a connection");
+    const double listening = Milliseconds();
+    return {listening - start, child.WorkingSetMb()};
+}
+
 // ---- The table -------------------------------------------------------------------
 
 struct Row {
@@ -420,15 +490,19 @@ std::vector<Row> MeasureAll(const Options& options) {
     const int pairs = options.pairs;
 
     // Start-up and memory: a fresh process each time.
-    std::vector<double> kavrelLaunch, bareLaunch, kavrelMemory, bareMemory;
+    std::vector<double> kavrelLaunch, bareLaunch, staticsLaunch, kavrelMemory, bareMemory;
     for (int i = 0; i < pairs && options.Runs("launch"); ++i) {
         const auto a = LaunchOnce(options.kavrel);
         const auto b = LaunchOnce(options.bareWindow);
+        staticsLaunch.push_back(LaunchOnce(options.bareWindow, L"--statics").ms);
         kavrelLaunch.push_back(a.ms), kavrelMemory.push_back(a.workingSetMb);
         bareLaunch.push_back(b.ms), bareMemory.push_back(b.workingSetMb);
     }
     rows.push_back({"launch -> window visible and painted", "ms", Summary(kavrelLaunch), Summary(bareLaunch),
                     "bare window", 1.25});
+    // What Kavrel's own code costs beyond making and painting its controls.
+    rows.push_back({"launch -> window visible and painted", "ms", Summary(kavrelLaunch), Summary(staticsLaunch),
+                    "same layout of Static controls", 0});
     rows.push_back({"working set after start-up", "MB", Summary(kavrelMemory), Summary(bareMemory), "bare window",
                     1.20});
     std::fprintf(stderr, "bench: start-up done\n");
@@ -487,6 +561,24 @@ std::vector<Row> MeasureAll(const Options& options) {
                     "same layout of Static controls", 0});
     const double size = FileKb(options.kavrel);
     rows.push_back({"Kavrel.exe size", "KB", {size, size}, {400, 400}, "400 KB", 1.0});
+
+    if (options.rates.empty()) return rows;
+    if (options.Runs("service")) {
+        const Winsock winsock;
+        std::vector<double> serviceStart, serviceMemory;
+        for (int i = 0; i < pairs; ++i) {
+            const auto started = ServiceStartOnce(options.rates);
+            serviceStart.push_back(started.ms), serviceMemory.push_back(started.workingSetMb);
+        }
+        const auto memory = Summary(serviceMemory);
+        std::printf("kavrel-rates.exe working set once it accepts connections: min %.1f MB, median %.1f MB\n",
+                    memory.min, memory.median);
+        rows.push_back({"kavrel-rates.exe start -> accepts a connection", "ms", Summary(serviceStart), {500, 500},
+                        "500 ms", 1.0});
+        std::fprintf(stderr, "bench: service done\n");
+    }
+    const double ratesSize = FileKb(options.rates);
+    rows.push_back({"kavrel-rates.exe size", "KB", {ratesSize, ratesSize}, {2048, 2048}, "2 MB", 1.0});
     return rows;
 }
 
@@ -580,6 +672,7 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
         else if (name == L"--marked") options.marked = value;
         else if (name == L"--bare-window") options.bareWindow = value;
         else if (name == L"--bare-retrieval") options.bareRetrieval = value;
+        else if (name == L"--rates") options.rates = value;
         else if (name == L"--url") options.url = value;
         else if (name == L"--pairs") options.pairs = std::max(1, _wtoi(value.c_str()));
         else if (name == L"--clicks") options.clicks = std::max(1, _wtoi(value.c_str()));
@@ -598,8 +691,8 @@ int wmain(int argc, wchar_t** argv) {
     const auto options = Parse(argc, argv);
     if (!options) {
         std::fputs("usage: kavrel_bench --kavrel K.exe --bare-window B.exe --bare-retrieval R.exe --url URL\n"
-                   "                    [--marked M.exe] [--pairs N] [--clicks N] [--arch NAME]\n"
-                   "                    [--only launch|retrieval|paste|repaint|phases]\n",
+                   "                    [--marked M.exe] [--rates kavrel-rates.exe] [--pairs N] [--clicks N]\n"
+                   "                    [--arch NAME] [--only launch|retrieval|paste|repaint|service|phases]\n",
                    stderr);
         return 2;
     }
