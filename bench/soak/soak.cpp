@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "build_config.h"
 #include "core/text.h"
 #include "retrieval/rate_page_request.h"
 #include "win32/form/form1.h"
@@ -105,7 +106,7 @@ double ResidentMiB() {
 int main(int argc, char** argv) {
     const int retrievals = argc > 1 ? std::atoi(argv[1]) : 500;
     kavrel::win32::Module1 network;
-    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE), u'.'};
+    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE), u'.'};
     kavrel::win32::Form1 form(
         GetModuleHandleW(nullptr), 96,
         [&](double amount, const std::u16string& from, const std::u16string& to) {
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
     form.Show(SW_SHOWNOACTIVATE);
     kavrel::win32::ProcessPendingMessages(form.Handle());
 
-    std::printf("kavrel_soak: %d retrievals against %s\n", retrievals, KAVREL_RATE_SERVICE);
+    std::printf("kavrel_soak: %d retrievals against %s\n", retrievals, KAVREL_CONFIGURED_RATE_SERVICE);
     std::printf("%10s %8s %12s %8s %8s %14s\n", "retrieval", "shown", "GDI objects", "windows", "fds", "resident MiB");
     int shown = 0;
     const DWORD start = GetTickCount();

@@ -4,9 +4,7 @@
 #include <array>
 #include <cmath>
 
-#ifndef KAVREL_MAKER_SITE
-#error "KAVREL_MAKER_SITE must name the maker's web site"
-#endif
+#include "build_config.h"
 
 namespace kavrel::layout {
 namespace {
@@ -47,7 +45,7 @@ constexpr std::array<Control, kControlCount> kControls{{
     {.id = ControlId::optCountry1, .name = "optCountry1", .kind = Kind::DropDownBox, .twips = {1290, 930, 2235, 315}, .text = u"optCountry1",
      .fore = kWindowText, .back = kPaleBlue, .tabIndex = 0, .settings = setting::Flat},
     {.id = ControlId::Label10, .name = "Label10", .kind = Kind::Label, .twips = {1140, 2820, 5085, 285},
-     .text = u"By The Kavrel authors - " KAVREL_MAKER_SITE, .fore = kButtonText, .backStyle = kTransparent,
+     .text = u"By " KAVREL_MAKER " - " KAVREL_CONFIGURED_MAKER_SITE, .fore = kButtonText, .backStyle = kTransparent,
      .tabIndex = 15},
     {.id = ControlId::Image2, .name = "Image2", .kind = Kind::Image, .twips = {6540, 2760, 375, 375}, .settings = setting::Stretch,
      // Deliberate spelling: the hint as the window has always shown it.

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Runs the end-to-end suite: the real Kavrel.exe under Wine against a recording rate service.
 
-  run_e2e.py KAVREL_EXE INSPECTOR_EXE RATE_SERVICE_URL MAKER_SITE WORK_DIR
+  run_e2e.py KAVREL_EXE INSPECTOR_EXE BUILD_CONFIG_H WORK_DIR
 
 Started through scripts/wine-env, which chooses the Wine of the build and a display.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -20,7 +21,15 @@ import harness  # noqa: E402
 import test_kavrel  # noqa: E402
 
 
-def main(exe, inspector, rate_service, maker_site, work_dir):
+def configured(build_config, name):
+    """A text the build was configured with, from its build_config.h."""
+    with open(build_config) as header:
+        return re.search(rf'#define {name} "([^"]*)"', header.read())[1]
+
+
+def main(exe, inspector, build_config, work_dir):
+    rate_service = configured(build_config, "KAVREL_CONFIGURED_RATE_SERVICE")
+    maker_site = configured(build_config, "KAVREL_CONFIGURED_MAKER_SITE")
     service = urllib.parse.urlsplit(rate_service)
     if service.scheme != "http" or service.hostname != "127.0.0.1":
         sys.exit(f"run_e2e: the rate service must be http://127.0.0.1[:port], not {rate_service}")

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "build_config.h"
+
 namespace kavrel::rates {
 
-inline constexpr int kDefaultPort = 8750;
+inline constexpr int kDefaultPort = KAVREL_SERVICE_PORT;
 inline constexpr const char* kDefaultBind = "127.0.0.1";
 inline constexpr std::chrono::hours kDefaultRefresh{6};
 // The European Central Bank's euro reference rates of the last working day.

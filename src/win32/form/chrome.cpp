@@ -8,13 +8,10 @@
 
 #include <string>
 
+#include "build_config.h"
 #include "win32/ansi_text.h"
 #include "win32/bench_marks.h"
 #include "win32/form/form1.h"
-
-#ifndef KAVREL_MAKER_SITE
-#error "KAVREL_MAKER_SITE must name the maker's web site"
-#endif
 
 namespace kavrel::win32 {
 
@@ -22,7 +19,7 @@ using layout::ControlId;
 
 namespace {
 
-constexpr char16_t kMakerSite[] = u"" KAVREL_MAKER_SITE;
+constexpr char16_t kMakerSite[] = u"" KAVREL_CONFIGURED_MAKER_SITE;
 
 MouseButton ButtonOf(UINT downMessage) {
     switch (downMessage) {

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "build_config.h"
 #include "core/run_time_error.h"
 #include "core/text.h"
 #include "retrieval/rate_page_request.h"
@@ -17,9 +18,6 @@
 #include "win32/net/wininet_download.h"
 #include "win32/rate_service_launch.h"
 
-#ifndef KAVREL_RATE_SERVICE
-#error "KAVREL_RATE_SERVICE must name the rate service"
-#endif
 
 namespace {
 
@@ -54,7 +52,7 @@ using MarkedNetwork = kavrel::win32::Module1;
 
 int Run(HINSTANCE instance, int show) {
     MarkedNetwork network;
-    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_RATE_SERVICE),
+    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE),
                                                kavrel::win32::UserDecimalSeparator()};
     // The first question to the display: under Wine this connects the display driver.
     const int dpi = ScreenDpi();
@@ -87,7 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     kavrel::win32::bench::Mark("WinMain");
     try {
         // Before the window, and not by it: the service has the window's start-up to come up in.
-        const kavrel::win32::RateServiceLaunch rateService(kavrel::text::widenAscii(KAVREL_RATE_SERVICE));
+        const kavrel::win32::RateServiceLaunch rateService(kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE));
         kavrel::win32::bench::Mark("rate service launch begun");
         return Run(instance, show);
     } catch (const kavrel::RunTimeError& error) {

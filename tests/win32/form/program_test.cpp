@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build_config.h"
 #include "core/text.h"
 #include "win32/form/wide_text.h"
 #include "win32/system_function.h"
@@ -31,17 +32,16 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
         if (!VerQueryValueW(version.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) return L"?";
         return key.starts_with(L"\\StringFileInfo") ? value : std::wstring(value, length / sizeof(wchar_t));
     };
-    // Configured: the rate service's host, the maker's site, the project's version.
-    std::string host = KAVREL_RATE_SERVICE;  // "http://127.0.0.1:8750" -> "127.0.0.1"
-    host = host.substr(host.find("://") + 3);
-    host = host.substr(0, host.find_first_of(":/"));
+    // As configured: build_config.h holds what the resources were made from.
     const std::wstring strings = L"\\StringFileInfo\\040904B0\\";
-    EXPECT_EQ(entry(strings + L"FileDescription"), L"A simple tool  for retrieving Currency Rates from " + Widen(host));
-    EXPECT_EQ(entry(strings + L"FileVersion"), L"1.00.0001");
-    EXPECT_NE(entry(strings + L"LegalCopyright").find(Widen(KAVREL_MAKER_SITE)), std::wstring::npos);
+    EXPECT_EQ(entry(strings + L"FileDescription"), Widen(KAVREL_DESCRIPTION));
+    EXPECT_EQ(entry(strings + L"FileVersion"), Widen(KAVREL_VERSION_TEXT));
+    EXPECT_NE(entry(strings + L"LegalCopyright").find(Widen(KAVREL_CONFIGURED_MAKER_SITE)), std::wstring::npos);
     const std::wstring fixed = entry(L"\\");  // VS_FIXEDFILEINFO as 16-bit words
     ASSERT_EQ(fixed.size(), sizeof(VS_FIXEDFILEINFO) / 2);
-    EXPECT_EQ(fixed.substr(4, 8), (std::wstring{0, 1, 1, 0, 0, 1, 1, 0}));  // file and product version 1.0.0.1
+    const wchar_t numbers[] = {KAVREL_VERSION_NUMBERS};  // each half's more significant word second
+    EXPECT_EQ(fixed.substr(4, 4), (std::wstring{numbers[1], numbers[0], numbers[3], numbers[2]}));  // file
+    EXPECT_EQ(fixed.substr(8, 4), fixed.substr(4, 4));                                                // product
 
     const kavrel::win32::LibraryHandle file(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(file);
@@ -53,7 +53,7 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
                                SizeofResource(file.get(), found));
     EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
     const std::string processor = sizeof(void*) == 8 ? "amd64" : "x86";
-    EXPECT_NE(manifest.find("version=\"1.0.0.1\" processorArchitecture=\"" + processor + "\""), std::string::npos)
+    EXPECT_NE(manifest.find("version=\"" KAVREL_VERSION "\" processorArchitecture=\"" + processor + "\""), std::string::npos)
         << manifest;
 }
 

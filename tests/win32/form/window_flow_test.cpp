@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "build_config.h"
 #include "retrieval/request.h"
 #include "win32/form/program_end.h"
 #include "win32/form/user_locale.h"
@@ -147,7 +148,7 @@ TEST_F(FormTest, OnlyALeftClickEndsTheProgramAndTheLogoHandsTheShellTheSite) {
 
     press(Control(ControlId::Image2), WM_LBUTTONDOWN, 3);
     Pump();
-    const std::string call = "- - " KAVREL_MAKER_SITE " - - " + std::to_string(SW_SHOWMAXIMIZED);
+    const std::string call = "- - " KAVREL_CONFIGURED_MAKER_SITE " - - " + std::to_string(SW_SHOWMAXIMIZED);
     EXPECT_EQ(shellCalls, std::vector<std::string>{call});
 }
 
