@@ -186,17 +186,31 @@ private:
     std::map<std::string, Newest, std::less<>> newest_;
 };
 
+// Every <Cube time="..."> of the document, in document order. A walk, not
+// XPath: the Windows build leaves pugixml's XPath engine out (about a tenth of
+// the program).
+std::vector<pugi::xml_node> dayCubes(pugi::xml_document& document) {
+    struct Collect : pugi::xml_tree_walker {
+        std::vector<pugi::xml_node> cubes;
+        bool for_each(pugi::xml_node& node) override {
+            if (std::string_view(node.name()) == "Cube" && node.attribute("time")) cubes.push_back(node);
+            return true;
+        }
+    } collect;
+    document.traverse(collect);
+    return std::move(collect.cubes);
+}
+
 // Every <Cube time="..."> holding <Cube currency="..." rate="..."/> elements.
 void readXml(std::string_view text, const std::string& file, NewestRates& newest) {
     pugi::xml_document document;
     const auto parsed = document.load_buffer(text.data(), text.size());
     if (!parsed) Place{file, text, parsed.offset}.fail(std::string("not XML: ") + parsed.description());
-    const auto cubes = document.select_nodes("//Cube[@time]");
+    const auto cubes = dayCubes(document);
     if (cubes.empty()) failFile(file, "no <Cube time=\"...\"> element: not a euro reference rate file");
     Day day;                           // one for every day, so that its storage is reused
     std::set<std::string_view> codes;  // the day's, to refuse one quoted twice (a CSV header is checked once)
-    for (const auto& found : cubes) {
-        const auto cube = found.node();
+    for (const auto& cube : cubes) {
         day.date = checkedDate(cube.attribute("time").value(), placeOf(cube, text, file));
         day.quotes.clear();
         codes.clear();
