@@ -23,9 +23,9 @@ using KernelHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, KernelHandle
 // already listens finds the port taken and ends by itself.
 //
 // The start runs on a worker thread of its own: under Wine creating a process
-// holds its caller for milliseconds, which the window's start-up need not wait
-// for. The worker ends once the service runs, and is joined at the latest when
-// the object goes.
+// holds its caller for about 9 ms, which the window's first messages need not
+// wait for. The worker ends once the service runs, and is joined at the latest
+// when the object goes.
 //
 // Does nothing for a service elsewhere or without kavrel-rates.exe beside
 // Kavrel.exe; a launch that fails leaves nothing behind and says nothing:

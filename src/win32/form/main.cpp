@@ -1,5 +1,6 @@
-// Kavrel.exe: creates Form1, shows it and runs its events until the window
-// goes away. No command line, no settings.
+// Kavrel.exe: creates Form1, shows it, starts the rate service beside it (when
+// there is one for the service's address) and runs the window's events until
+// it goes away. No command line, no settings.
 #include <windows.h>
 
 #include <exception>
@@ -66,6 +67,10 @@ int Run(HINSTANCE instance, int show) {
     kavrel::win32::bench::Mark("Form1 made and loaded");
     form.Show(show);
     kavrel::win32::bench::Mark("shown and updated");
+    // Once the window is up, and not by it: a process started any earlier held
+    // the window's start-up back under Wine, even from a thread of its own.
+    const kavrel::win32::RateServiceLaunch rateService(settings.serviceBase);
+    kavrel::win32::bench::Mark("rate service launch begun");
     return kavrel::win32::RunMessageLoop(form.Handle());
 }
 
@@ -84,9 +89,6 @@ void __verbose_terminate_handler() { kavrel::win32::EndProgramOnFault("terminate
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     kavrel::win32::bench::Mark("WinMain");
     try {
-        // Before the window, and not by it: the service has the window's start-up to come up in.
-        const kavrel::win32::RateServiceLaunch rateService(kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE));
-        kavrel::win32::bench::Mark("rate service launch begun");
         return Run(instance, show);
     } catch (const kavrel::RunTimeError& error) {
         // The program's own errors, the type Form_Load traps: here the window
