@@ -52,11 +52,6 @@ class KavrelTest(unittest.TestCase):
                 expected = (expected[0] + travel[0], expected[1] + travel[1])
                 self.kavrel.wait_until(lambda w: w.origin == expected, f"the window to move to {expected}")
 
-    def test_the_close_square_ends_kavrel(self):
-        self.kavrel.click("Label4")
-        self.assertEqual(self.kavrel.process.wait(REACTION_S), 0)
-        self.assertEqual(self.kavrel.inspect(), [])
-
     def test_the_logo_shows_its_hint_and_opens_the_maker_site_in_the_browser(self):
         x, y = self.kavrel.point("Image2")
         xdotool("mousemove", x - 3, y - 3, "mousemove", x, y)
