@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared settings for the scripts: sourced, not run.
 KAVREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -7,7 +8,26 @@ export LC_ALL=C.UTF-8
 # No Mono or Gecko install prompts: Kavrel needs neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Compile jobs at once, for every script: one per core.
+export KAVREL_JOBS
+KAVREL_JOBS=$(nproc)
+
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# Installs those of the Debian packages named that are not installed yet.
+install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "installing ${missing[*]}"
+  if [[ " ${missing[*]} " == *:i386* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
 
 # Whether this kernel runs 32-bit x86 programs. Some kernels are built without
 # that layer, and Wine's 32-bit loader then fails with "Exec format error", so
@@ -16,6 +36,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 kernel_runs_32bit() {
   local probe
   probe=$(mktemp)
+  # shellcheck disable=SC2059 # the format is the program's bytes, written as escapes
   printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0'`              # 32-bit, little-endian
         `'\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0'`   # executable, i386, entry
         `'\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0'`     # one program header
@@ -28,6 +49,16 @@ kernel_runs_32bit() {
   KAVREL_32BIT_PROBLEM="the kernel cannot run 32-bit programs (${KAVREL_32BIT_PROBLEM:-exit status not 0})"
   rm -f "$probe"
   return 1
+}
+
+# The Windows architectures this machine runs: KAVREL_ARCHS is "win32 win64"
+# where the kernel runs 32-bit programs and "win64" elsewhere (then
+# KAVREL_32BIT_PROBLEM says why); KAVREL_SHOWN_ARCH is the one to show a
+# person, the 32-bit program where it runs, since it runs on every Windows.
+choose_archs() {
+  if kernel_runs_32bit; then KAVREL_ARCHS="win32 win64"; else KAVREL_ARCHS="win64"; fi
+  KAVREL_SHOWN_ARCH=${KAVREL_ARCHS%% *}
+  export KAVREL_ARCHS KAVREL_SHOWN_ARCH
 }
 
 # Debian's Wine: each architecture has its own loader and its own prefix.
