@@ -15,7 +15,7 @@
 #include "win32/bench_marks.h"
 #include "win32/form/form1.h"
 #include "win32/form/resource_ids.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 

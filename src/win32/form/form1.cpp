@@ -15,7 +15,7 @@
 #include "win32/bench_marks.h"
 #include "win32/form/message_loop.h"
 #include "win32/form/program_end.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/run_time_error.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "build_config.h"
 #include "core/text.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 #include "win32/system_function.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "build_config.h"
 #include "retrieval/request.h"
 #include "win32/form/program_end.h"
-#include "win32/form/user_locale.h"
+#include "win32/user_locale.h"
 
 namespace kavrel::win32::testing {
 namespace {

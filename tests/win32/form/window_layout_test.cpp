@@ -5,7 +5,7 @@
 
 #include "form_fixture.h"
 #include "win32/form/gdi_cache.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32::testing {
 namespace {

@@ -23,7 +23,7 @@
 #include "retrieval/body_reader.h"
 #include "retrieval/rate_page_request.h"
 #include "win32/form/form1.h"
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 namespace {

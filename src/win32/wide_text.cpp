@@ -1,4 +1,4 @@
-#include "win32/form/wide_text.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32 {
 

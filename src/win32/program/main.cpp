@@ -15,7 +15,7 @@
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
 #include "win32/form/program_end.h"
-#include "win32/form/user_locale.h"
+#include "win32/user_locale.h"
 #include "win32/net/wininet_download.h"
 #include "win32/rate_service_launch.h"
 
