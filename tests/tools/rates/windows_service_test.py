@@ -7,48 +7,22 @@ server of the test's own on 127.0.0.1, what it keeps when that server fails, and
 
 import csv
 import datetime
-import http.server
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 import urllib.request
 
 sys.dont_write_bytecode = True  # keeps the source tree free of __pycache__
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "e2e"))
-from harness import wait_for  # noqa: E402
+from harness import RateServer, wait_for  # noqa: E402
 
 EXE = RATES_CSV = None  # from the command line
 DATE = (datetime.date.today() - datetime.timedelta(days=1)).isoformat()
 DAILY = f"<Cube><Cube time='{DATE}'><Cube currency='USD' rate='1.25'/><Cube currency='GBP' rate='0.8'/></Cube></Cube>"
-
-
-class BankFile(http.server.ThreadingHTTPServer):
-    """Serves `self.body` at every address, until shut down."""
-
-    daemon_threads = True
-
-    def __init__(self):
-        super().__init__(("127.0.0.1", 0), _Answer)
-        self.body = DAILY
-        self.url = f"http://127.0.0.1:{self.server_port}/eurofxref-daily.xml"
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-
-
-class _Answer(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        body = self.server.body.encode()
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-    def log_message(self, *args):
-        pass
 
 
 class Service:
@@ -96,14 +70,15 @@ class WindowsServiceTest(unittest.TestCase):
         self.assertEqual(service.get("/healthz"), "2022-09-05\n")
 
     def test_fetches_the_bank_file_keeps_its_rates_through_failures_and_from_the_kept_file(self):
-        bank, cache = BankFile(), os.path.join(self.folder, "cache")
-        service = self.start("--ecb-url", bank.url, "--refresh", "300ms", "--cache", cache)
+        bank, cache = RateServer(("127.0.0.1", 0)), os.path.join(self.folder, "cache")
+        bank.page, url = DAILY, f"http://127.0.0.1:{bank.server_port}/eurofxref-daily.xml"
+        service = self.start("--ecb-url", url, "--refresh", "300ms", "--cache", cache)
         wait_for(lambda: service.get("/healthz") == DATE + "\n", "the bank's rates")
         self.assertAlmostEqual(service.rate("EUR", "USD"), 1.25)
         with open(os.path.join(cache, "eurofxref.xml")) as kept:
             self.assertEqual(kept.read(), DAILY)
 
-        bank.body = "<html>Maintenance</html>"
+        bank.page = "<html>Maintenance</html>"
         wait_for(lambda: "no <Cube time" in service.text(), "a garbage file refused")
         bank.shutdown()
         bank.server_close()
@@ -111,7 +86,7 @@ class WindowsServiceTest(unittest.TestCase):
         self.assertAlmostEqual(service.rate("EUR", "USD"), 1.25)
         service.stop()
 
-        again = self.start("--ecb-url", bank.url, "--cache", cache)
+        again = self.start("--ecb-url", url, "--cache", cache)
         self.assertEqual(again.get("/healthz"), DATE + "\n")
         self.assertAlmostEqual(again.rate("EUR", "USD"), 1.25)
         wait_for(lambda: "could not be had" in again.get("/"), "the home page to say the file could not be had")
