@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <tuple>
 
 #include "core/run_time_error.h"
@@ -28,35 +29,25 @@ const std::string kHistoryCsv =
     "2022-03-01,1.1139,128.6,N/A,0.8347,117.3,N/A,\n"
     "2007-12-31,1.4721,166.5,0.585274,0.73335,35.986,N/A,\n";
 // The same history in the bank's XML layout, one element a line.
-const std::string kHistoryXml = R"(<?xml version="1.0" encoding="UTF-8"?>
-<gesmes:Envelope xmlns:gesmes="http://www.gesmes.org/xml/2002-08-01">
-<gesmes:subject>Reference rates</gesmes:subject>
-<Cube>
-<Cube time="2024-01-05">
-<Cube currency="USD" rate="1.0921"/>
-<Cube currency="GBP" rate="0.86053"/>
-</Cube>
-<Cube time="2024-01-04">
-<Cube currency="USD" rate="1.0953"/>
-<Cube currency="JPY" rate="158.1"/>
-<Cube currency="GBP" rate="0.8614"/>
-</Cube>
-<Cube time="2022-03-01">
-<Cube currency="USD" rate="1.1139"/>
-<Cube currency="JPY" rate="128.6"/>
-<Cube currency="GBP" rate="0.8347"/>
-<Cube currency="RUB" rate="117.3"/>
-</Cube>
-<Cube time="2007-12-31">
-<Cube currency="USD" rate="1.4721"/>
-<Cube currency="JPY" rate="166.5"/>
-<Cube currency="CYP" rate="0.585274"/>
-<Cube currency="GBP" rate="0.73335"/>
-<Cube currency="RUB" rate="35.986"/>
-</Cube>
-</Cube>
-</gesmes:Envelope>
-)";
+std::string historyXml(const std::string& csv) {
+    std::istringstream rows(csv);
+    std::string header, row, field;
+    std::getline(rows, header);
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gesmes:Envelope "
+                      "xmlns:gesmes=\"http://www.gesmes.org/xml/2002-08-01\">\n<gesmes:subject>Reference rates"
+                      "</gesmes:subject>\n<Cube>\n";
+    while (std::getline(rows, row)) {
+        std::istringstream codes(header), values(row);
+        std::string code;
+        std::getline(codes, code, ','), std::getline(values, field, ',');
+        xml += "<Cube time=\"" + field + "\">\n";
+        while (std::getline(codes, code, ',') && std::getline(values, field, ','))
+            if (field != "N/A") xml += "<Cube currency=\"" + code + "\" rate=\"" + field + "\"/>\n";
+        xml += "</Cube>\n";
+    }
+    return xml + "</Cube>\n</gesmes:Envelope>\n";
+}
+const std::string kHistoryXml = historyXml(kHistoryCsv);
 
 TEST(ReferenceRates, ReadsTheDailyFileInEitherForm) {
     const std::tuple<const char*, double> expected[] = {
