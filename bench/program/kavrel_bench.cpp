@@ -157,24 +157,10 @@ HWND WaitForWindow(const Child& child) {
     return found;
 }
 
-// A child window found by where the layout puts it, as a person finds it.
-HWND ControlAt(HWND top, std::string_view name) {
-    int dpi = 96;
-    if (const HDC screen = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-    }
-    const auto controls = kavrel::layout::FormControls();
-    const auto row = std::find_if(controls.begin(), controls.end(), [name](const auto& c) { return c.name == name; });
-    if (row == controls.end()) Fail("the layout has no " + std::string(name));
-    const auto want = kavrel::layout::Pixels(row->twips, dpi);
-    for (HWND child = GetWindow(top, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect{};
-        GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rect), 2);
-        if (rect.left == want.left && rect.top == want.top) return child;
-    }
-    Fail("no control " + std::string(name));
+// A child window by its control id, the window id the program gave it.
+HWND ControlOf(HWND top, kavrel::layout::ControlId id) {
+    if (const HWND control = GetDlgItem(top, kavrel::layout::WindowIdOf(id))) return control;
+    Fail("no control " + std::to_string(kavrel::layout::WindowIdOf(id)));
 }
 
 std::wstring StoredText(HWND window) {
@@ -303,9 +289,9 @@ Running StartKavrel(const std::wstring& exe) {
     Running running{std::make_unique<Child>(exe, L"")};
     running.child->WaitIdle();
     running.top = WaitForWindow(*running.child);
-    running.amount = ControlAt(running.top, "txtAm");
-    running.result = ControlAt(running.top, "Label1");
-    running.convert = ControlAt(running.top, "Command1");
+    running.amount = ControlOf(running.top, kavrel::layout::ControlId::txtAm);
+    running.result = ControlOf(running.top, kavrel::layout::ControlId::Label1);
+    running.convert = ControlOf(running.top, kavrel::layout::ControlId::Command1);
     return running;
 }
 
@@ -313,7 +299,7 @@ Running StartBareWindow(const std::wstring& exe, const wchar_t* arguments) {
     Running running{std::make_unique<Child>(exe, arguments)};
     running.child->WaitIdle();
     running.top = WaitForWindow(*running.child);
-    running.amount = ControlAt(running.top, "txtAm");
+    running.amount = ControlOf(running.top, kavrel::layout::ControlId::txtAm);
     return running;
 }
 
