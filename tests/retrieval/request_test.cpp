@@ -8,20 +8,11 @@
 #include <variant>
 
 #include "core/run_time_error.h"
+#include "outcome.h"
 #include "retrieval/rate_page_request.h"
 
 namespace kavrel {
 namespace {
-
-// The value a step gives, or the kind of run-time error it raises.
-template <class Value, class Step>
-std::variant<Value, ErrorKind> outcome(Step step) {
-    try {
-        return step();
-    } catch (const RunTimeError& error) {
-        return error.kind();
-    }
-}
 
 TEST(ExtractCode, CutsTheFirstBracketedGroup) {
     const struct {

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "core/run_time_error.h"
+#include "outcome.h"
 
 namespace kavrel {
 namespace {
@@ -22,14 +23,6 @@ const std::u16string kResultRow = row(u"<td class=r>0.8123</td>", u"<td><b>81.23
 
 std::u16string page(const std::u16string& rows, const std::u16string& marker = kMarker) {
     return kNav + marker + u"<table class=grid>\n" + rows + u"</table>\n";
-}
-
-std::variant<std::u16string, ErrorKind> parsed(const std::u16string& text) {
-    try {
-        return parsetex(text);
-    } catch (const RunTimeError& error) {
-        return error.kind();
-    }
 }
 
 TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
@@ -73,7 +66,7 @@ TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
         {"no tag after the fifth cell", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4<td><b>5"),
          K::InvalidArgument},
     };
-    for (const auto& c : cases) EXPECT_EQ(parsed(c.page), c.result) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(outcome<std::u16string>([&] { return parsetex(c.page); }), c.result) << c.name;
 }
 
 }  // namespace
