@@ -117,12 +117,6 @@ std::string RateTable::mostCommonDate() const {
     return date;
 }
 
-std::string RateTable::newestDate() const {
-    std::string newest;
-    for (const auto& [code, rate] : rates_) newest = std::max(newest, rate.date);
-    return newest;
-}
-
 void RateTable::put(Rate rate) {
     auto code = rate.code;
     rates_.insert_or_assign(std::move(code), std::move(rate));

@@ -32,9 +32,6 @@ public:
     // The date most rates share (the later one on a tie): the table's date.
     std::string mostCommonDate() const;
 
-    // The latest date of any rate; empty for an empty table.
-    std::string newestDate() const;
-
     // Sets the rate of its code, replacing any the table had.
     void put(Rate rate);
 
