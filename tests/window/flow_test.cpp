@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "result_page.h"
+#include "scripted_view.h"
 
 namespace kavrel {
 namespace {
@@ -18,39 +19,9 @@ using ::testing::ElementsAre;
 
 std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
-// Records every view operation in order, as text. The pending events can do
-// anything, closing the window included.
-class RecordingView : public ConversionView {
-public:
-    std::u16string from = u"U.S. Dollar (USD)", to = u"Euro (EUR)", amount = u"100";
-    CheckBoxValue checkValue = CheckBoxValue::Unchecked;
-    std::function<bool()> pendingEvents = [] { return true; };  // false: they closed the window
-    std::vector<std::string> log;
-
-    std::u16string FromText() override { return record("from?", from); }
-    std::u16string ToText() override { return record("to?", to); }
-    std::u16string AmountText() override { return record("amount?", amount); }
-    void SetAmountText(const std::u16string& digits) override {
-        amount = digits;
-        record("amount=" + narrow(digits));
-    }
-    void SetStatusText(const std::u16string& status) override { record("status=" + narrow(status)); }
-    void SetConvertEnabled(bool enabled) override { record(enabled ? "enable" : "disable"); }
-    void SetMousePointer(MousePointer to) override { record("pointer=" + std::to_string(static_cast<int>(to))); }
-    bool ProcessPendingEvents() override { return record("events"), pendingEvents(); }
-    void SetResultText(const std::u16string& result) override { record("result=" + narrow(result)); }
-    CheckBoxValue AutoRetrieveBoxValue() override { return checkValue; }
-
-private:
-    std::u16string record(const std::string& entry, const std::u16string& value = u"") {
-        log.push_back(entry);
-        return value;
-    }
-};
-
 class FlowTest : public ::testing::Test {
 public:
-    RecordingView view;
+    ScriptedView view;
     std::vector<double> amounts;  // one per request
     std::function<std::u16string()> answer = [] { return kResultPage; };
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
@@ -102,7 +73,7 @@ TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        view = RecordingView();
+        view = ScriptedView();
         amounts.clear();
         answer = [] { return kResultPage; };
         c.arrange(*this);
