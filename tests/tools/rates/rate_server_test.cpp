@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "core/run_time_error.h"
 #include "loopback_servers.h"
@@ -51,6 +52,34 @@ TEST(RateServer, AnswersSupervisorsWithTheDateOfTheRatesInUseOnceRatesAreLoaded)
     EXPECT_EQ(answer("/healthz"), "200 2022-09-05\n");  // the table's date while no bank file is in use
     running.server.publish({kTable, {"2022-09-05", "", {{"2024-01-05", "f", 3}, {"2024-01-08", "unused", 0}}, ""}});
     EXPECT_EQ(answer("/healthz"), "200 2024-01-05\n");  // the newest bank file whose rates are in use
+}
+
+// Tables swapped while requests are served: every answer is one whole table's, its rate with its date.
+TEST(RateServer, AnswersFromOneWholeTableWhileTablesAreSwapped) {
+    const std::string csv = "code,usd_value,date,source\n";
+    const ServedRates tables[] = {{RateTable::parse(csv + "EUR,1,2024-01-04,t\nGBP,1.25,2024-01-04,t\n"), {}},
+                                  {RateTable::parse(csv + "EUR,0.9,2024-01-05,t\nGBP,1,2024-01-05,t\n"), {}}};
+    const std::string answers[] = {"1 EUR = 0.8 GBP at the reference rates of 2024-01-04.",
+                                   "1 EUR = 0.9 GBP at the reference rates of 2024-01-05."};
+    RunningServer running(tables[0]);
+    std::atomic<int> ofFirst{0}, ofSecond{0}, others{0};
+    {
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 4; ++i)
+            clients.emplace_back([&](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                    const auto result = running.client().Get("/currency/convert?amt=100&from=EUR&to=GBP");
+                    const std::string body = result ? result->body : "";
+                    ++(body.find(answers[0]) != std::string::npos   ? ofFirst
+                       : body.find(answers[1]) != std::string::npos ? ofSecond
+                                                                    : others);
+                }
+            });
+        for (int swap = 1; ofFirst + ofSecond + others < 2000; ++swap) running.server.publish(tables[swap % 2]);
+    }
+    EXPECT_EQ(others, 0);
+    EXPECT_GT(ofFirst, 0);
+    EXPECT_GT(ofSecond, 0);
 }
 
 // main's signal thread may ask for the stop before run() has begun; a stop

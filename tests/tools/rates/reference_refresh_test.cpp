@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "core/run_time_error.h"
 #include "loopback_servers.h"
@@ -61,43 +59,6 @@ TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInSe
     EXPECT_EQ(fresh, 1);
     EXPECT_EQ(RateCache(folder).read(), good);
     std::filesystem::remove_all(folder);
-}
-
-TEST(ReferenceRefresher, SwapsTheWholeTableWhileRequestsAreServed) {
-    constexpr int kSwaps = 8;
-    std::vector<std::pair<int, std::string>> alternating;
-    for (int i = 0; i < kSwaps; ++i)
-        alternating.emplace_back(200, i % 2 ? dailyFile("2024-01-05", 1.5, 0.9) : dailyFile("2024-01-04", 1.25, 0.8));
-    const Source source(alternating);
-    RunningServer running(kRates);
-    std::atomic<int> published{0};
-    const ReferenceRefresher refresher(kRates, {source.url(), "", std::chrono::milliseconds(100), std::nullopt},
-                                       [&](ServedRates rates) {
-                                           running.server.publish(std::move(rates));
-                                           ++published;
-                                       },
-                                       [](const std::string&) {});
-    ASSERT_TRUE(eventually([&] { return published > 0; }));
-    // Every answer is one table's rate with that table's date.
-    const std::string tables[] = {"1 EUR = 0.8 GBP at the reference rates of 2024-01-04.",
-                                  "1 EUR = 0.9 GBP at the reference rates of 2024-01-05."};
-    std::atomic<int> answers{0}, ofFirst{0}, ofSecond{0};
-    {
-        std::vector<std::jthread> clients;
-        for (int i = 0; i < 4; ++i)
-            clients.emplace_back([&] {
-                for (; published < kSwaps && answers < 20000; ++answers) {
-                    const auto result = running.client().Get("/currency/convert?amt=100&from=EUR&to=GBP");
-                    const std::string body = result ? result->body : "";
-                    ofFirst += body.find(tables[0]) != std::string::npos;
-                    ofSecond += body.find(tables[1]) != std::string::npos;
-                }
-            });
-    }
-    EXPECT_GE(published, kSwaps);
-    EXPECT_EQ(ofFirst + ofSecond, answers);
-    EXPECT_GT(ofFirst, 0);
-    EXPECT_GT(ofSecond, 0);
 }
 
 TEST(FetchReferenceFile, TrustsOnlyAVerifiedCertificate) {
