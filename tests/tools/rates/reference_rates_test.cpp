@@ -1,6 +1,7 @@
 // Euro reference rate files: each form read, a bad one refused at its fault, the rates merged onto the table.
 #include "reference_rates.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +13,9 @@
 
 namespace kavrel::rates {
 namespace {
+
+using ::testing::StartsWith;
+using ::testing::ThrowsMessage;
 
 // A superseded day before the day in use: every day of an XML file is read, in any order.
 const std::string kDailyXml = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -68,14 +72,8 @@ TEST(ReferenceRates, RefusesABadFileNamingItAndTheFault) {
         {"Date,USD,GBP,\n2024-01-05,1.09,0.86,\n2024-01-04,1.09,\n", "f line 3: expected 3 fields, found 2"},
         {"Date,GBP,\n2024-01-05,0.86,\n", "f: no day has a US dollar rate"},
     };
-    for (const auto& [text, expected] : cases) {
-        try {
-            parseReferenceRates(text, "f");
-            ADD_FAILURE() << "accepted: " << text;
-        } catch (const RunTimeError& error) {
-            EXPECT_TRUE(std::string(error.what()).starts_with(expected)) << error.what();
-        }
-    }
+    for (const auto& [text, expected] : cases)
+        EXPECT_THAT([&] { parseReferenceRates(text, "f"); }, ThrowsMessage<RunTimeError>(StartsWith(expected))) << text;
 
     const auto huge = std::filesystem::temp_directory_path() / ("kavrel-huge-" + std::to_string(::getpid()));
     std::ofstream(huge) << kDailyCsv;

@@ -1,6 +1,7 @@
 // Fetching reference files, and the refresh of the service's rates from them.
 #include "reference_refresh.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,33 +18,22 @@
 namespace kavrel::rates::testing {
 namespace {
 
-// A daily file in which a euro buys `pounds` pounds sterling.
-std::string dailyFile(const std::string& date, double dollars, double pounds) {
-    return "<Cube><Cube time='" + date + "'><Cube currency='USD' rate='" + std::to_string(dollars) +
-           "'/><Cube currency='GBP' rate='" + std::to_string(pounds) + "'/></Cube></Cube>";
-}
+using ::testing::ThrowsMessage;
 
-// The reason a fetch of `url` fails, or "" when it does not.
-std::string fetchFailure(const std::string& url) {
-    try {
-        fetchReferenceFile(url);
-    } catch (const RunTimeError& error) {
-        return error.what();
-    }
-    return "";
-}
+const std::string kDaily =
+    "<Cube><Cube time='2024-01-05'><Cube currency='USD' rate='1.25'/><Cube currency='GBP' rate='0.8'/></Cube></Cube>";
 
 TEST(FetchReferenceFile, FailsOnAStatusOtherThan200ABodyTooLargeOrNoServer) {
     Source source({{404, "gone"}, {200, std::string(kMaxReferenceFileBytes + 1, 'x')}});
-    EXPECT_EQ(fetchFailure(source.url()), source.url() + ": HTTP status 404");
-    EXPECT_EQ(fetchFailure(source.url()), source.url() + ": more bytes than a reference file may have");
+    const auto fetch = [&] { fetchReferenceFile(source.url()); };
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": HTTP status 404"));
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": more bytes than a reference file may have"));
     source.stop();
-    EXPECT_EQ(fetchFailure(source.url()), source.url() + ": could not connect");
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": could not connect"));
 }
 
 TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInService) {
-    const auto good = dailyFile("2024-01-05", 1.25, 0.8);
-    Source source({{200, good}, {200, "<html><body>Maintenance</body></html>"}});
+    Source source({{200, kDaily}, {200, "<html><body>Maintenance</body></html>"}});
     const auto failure = "kavrel-rates: refresh failed, the rates in service stay: " + source.url() + ": no <Cube time";
     const auto folder = std::filesystem::temp_directory_path() / ("kavrel-keep-" + std::to_string(::getpid()));
     std::atomic<int> fresh{0}, noted{0}, failed{0};
@@ -57,7 +47,7 @@ TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInSe
         EXPECT_TRUE(eventually([&] { return failed >= 2 && noted >= 2; }));
     }
     EXPECT_EQ(fresh, 1);
-    EXPECT_EQ(RateCache(folder).read(), good);
+    EXPECT_EQ(RateCache(folder).read(), kDaily);
     std::filesystem::remove_all(folder);
 }
 
@@ -70,9 +60,9 @@ TEST(FetchReferenceFile, TrustsOnlyAVerifiedCertificate) {
                            key + " -out " + certificate + " 2>/dev/null")
                               .c_str()),
               0);
-    const Source<httplib::SSLServer> source({{200, dailyFile("2024-01-05", 1.0921, 0.86053)}}, certificate, key);
-    EXPECT_EQ(fetchFailure(source.url()),
-              source.url() + ": the server's certificate is not trusted (self-signed certificate)");
+    const Source<httplib::SSLServer> source({{200, kDaily}}, certificate, key);
+    const auto untrusted = source.url() + ": the server's certificate is not trusted (self-signed certificate)";
+    EXPECT_THAT([&] { fetchReferenceFile(source.url()); }, ThrowsMessage<RunTimeError>(untrusted));
     EXPECT_EQ(parseReferenceRates(fetchReferenceFile(source.url(), certificate), "f").size(), 3u);  // USD, GBP, EUR
     std::filesystem::remove_all(dir);
 }
