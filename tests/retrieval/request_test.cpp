@@ -62,23 +62,19 @@ TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
               u"http://h/currency/convert?amt=1&from=US%20D%26to%3DX-._~&to=%C3%A9%2F%23%3F&submit=Convert");
 }
 
-struct ScriptedNetwork : RateNetwork {
-    bool connected = true;
-    std::u16string requested;
-    bool IsConnected() override { return connected; }
-    std::u16string GetPageSource(const std::u16string& url) override { return requested = url, u"page"; }
-};
-
+// One request, for the URL of the amount, the codes and the settings; none while offline.
 TEST(GetCD, AsksOnlyWhenOnline) {
-    ScriptedNetwork network;
-    const RateRequestSettings settings{u"http://h", u'.'};
-    EXPECT_EQ(GetCD(5, u"ALL", u"DZD", settings, network), u"page");
-    EXPECT_EQ(network.requested, u"http://h/currency/convert?amt=5&from=ALL&to=DZD&submit=Convert");
-
+    struct : RateNetwork {
+        bool connected = true;
+        std::u16string requested;
+        bool IsConnected() override { return connected; }
+        std::u16string GetPageSource(const std::u16string& url) override { return requested += url, u"page"; }
+    } network;
+    const RateRequestSettings settings{u"http://h", u','};
+    EXPECT_EQ(GetCD(2.5, u"ALL", u"DZD", settings, network), u"page");
     network.connected = false;
-    network.requested.clear();
-    EXPECT_EQ(GetCD(5, u"ALL", u"DZD", settings, network), u"");
-    EXPECT_TRUE(network.requested.empty());
+    EXPECT_EQ(GetCD(2.5, u"ALL", u"DZD", settings, network), u"");
+    EXPECT_EQ(network.requested, u"http://h/currency/convert?amt=2%2C5&from=ALL&to=DZD&submit=Convert");
 }
 
 }  // namespace
