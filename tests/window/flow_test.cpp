@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "result_page.h"
 #include "scripted_view.h"
 
@@ -17,15 +18,13 @@ namespace {
 
 using ::testing::ElementsAre;
 
-std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
-
 class FlowTest : public ::testing::Test {
 public:
     ScriptedView view;
     std::vector<double> amounts;  // one per request
     std::function<std::u16string()> answer = [] { return kResultPage; };
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
-                            view.log.push_back("GetCD " + narrow(from) + " " + narrow(to));
+                            view.log.push_back("GetCD " + text::toUtf8(from) + " " + text::toUtf8(to));
                             amounts.push_back(amount);
                             return answer();
                         }};
