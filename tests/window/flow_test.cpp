@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/text.h"
@@ -57,12 +58,8 @@ TEST_F(FlowTest, TheTimerRetrievesOnlyWhileTheBoxIsTickedAndSendsAnEmptyAmountAs
 // busy state that was entered is left. (The flow fuzz target holds every page and
 // every failing view operation to that; these are the failures it cannot make.)
 TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
-    const struct {
-        const char* name;
-        std::function<void(FlowTest&)> arrange;
-        std::size_t requestsSent;
-        std::vector<std::string> lastEntries;
-    } cases[] = {
+    // What goes wrong, the requests sent and the last view operations.
+    const std::tuple<const char*, std::function<void(FlowTest&)>, std::size_t, std::vector<std::string>> cases[] = {
         {"code without a closing bracket", [](FlowTest& t) { t.view.to = u"Euro"; }, 0, {"from?", "to?"}},
         {"out of memory in the download",
          [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1,
@@ -70,16 +67,16 @@ TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
         {"window closed by the pending events", [](FlowTest& t) { t.view.pendingEvents = [] { return false; }; }, 0,
          {"pointer=11", "events"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, arrange, requestsSent, lastEntries] : cases) {
+        SCOPED_TRACE(name);
         view = ScriptedView();
         amounts.clear();
         answer = [] { return kResultPage; };
-        c.arrange(*this);
+        arrange(*this);
         EXPECT_NO_THROW(flow.Command1_Click());
-        EXPECT_EQ(amounts.size(), c.requestsSent);
-        ASSERT_GE(view.log.size(), c.lastEntries.size());
-        EXPECT_EQ(std::vector(view.log.end() - std::ssize(c.lastEntries), view.log.end()), c.lastEntries);
+        EXPECT_EQ(amounts.size(), requestsSent);
+        ASSERT_GE(view.log.size(), lastEntries.size());
+        EXPECT_EQ(std::vector(view.log.end() - std::ssize(lastEntries), view.log.end()), lastEntries);
         EXPECT_EQ(flow.LastResult(), u"");
     }
 }
