@@ -1,5 +1,6 @@
 // The read loop under any read sizes, cap and deadline: bytes kept in order up
-// to the cap, no read after the deadline, and an end only for one of its reasons.
+// to the cap, no read after the deadline or after an empty one, and an end only
+// for one of its reasons.
 #include <algorithm>
 
 #include "fuzz_input.h"
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto body = readBody(
         [&](char* buffer, std::size_t capacity) {
             fuzz::Require(capacity == kReadChunkBytes, "read asked for another size");
+            fuzz::Require(last != 0, "read after an empty read");
             const std::size_t at = 2 + made++;
             last = at < size ? std::min<std::size_t>(std::size_t{data[at]} * 13, capacity) : 0;
             for (std::size_t i = 0; i < last; ++i) buffer[i] = static_cast<char>((delivered + i) % 251);

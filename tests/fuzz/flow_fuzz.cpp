@@ -6,52 +6,23 @@
 #include "fuzz_input.h"
 #include "core/run_time_error.h"
 #include "retrieval/result_page_parser.h"
-#include "window/flow.h"
-
-namespace {
-
-using namespace kavrel;
-
-class FakeView : public ConversionView {
-public:
-    int failing = -1, failsFromCall = 1;  // the operation that raises, by its number below
-    bool closes = false, enabled = true;
-    std::u16string amount = u"100", status, result;
-    MousePointer pointer = MousePointer::Default;
-
-    std::u16string FromText() override { return Step(0, u"U.S. Dollar (USD)"); }
-    std::u16string ToText() override { return Step(1, u"Euro (EUR)"); }
-    std::u16string AmountText() override { return Step(2, amount); }
-    void SetAmountText(const std::u16string& digits) override { amount = Step(3, digits); }
-    void SetStatusText(const std::u16string& text) override { status = Step(4, text); }
-    void SetConvertEnabled(bool on) override { Step(5), enabled = on; }
-    void SetMousePointer(MousePointer to) override { Step(6), pointer = to; }
-    bool ProcessPendingEvents() override { return Step(7), !closes; }
-    void SetResultText(const std::u16string& text) override { result = Step(8, text); }
-    CheckBoxValue AutoRetrieveBoxValue() override { return CheckBoxValue::Checked; }
-
-private:
-    std::u16string Step(int operation, std::u16string value = {}) {
-        if (operation == failing && ++calls_ >= failsFromCall) throw RunTimeError(ErrorKind::SystemCallFailed, "view");
-        return value;
-    }
-    int calls_ = 0;
-};
-
-}  // namespace
+#include "../window/scripted_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kavrel;
     if (size == 0) return 0;
-    FakeView view;
+    ScriptedView view;
+    view.checkValue = CheckBoxValue::Checked;
     view.failing = (data[0] & 0x80) ? (data[0] & 0x0F) % 9 : -1;
     view.failsFromCall = (data[0] & 0x10) ? 2 : 1;
-    view.closes = (data[0] & 0x40) != 0;
+    const bool closes = (data[0] & 0x40) != 0;
+    view.pendingEvents = [closes] { return !closes; };
     const auto page = fuzz::Widen(data + 1, size - 1);
     ConversionFlow flow(view, [&](double, const std::u16string&, const std::u16string&) { return page; });
     flow.Command1_Click();  // anything escaping here ends the run
     flow.Check1_Click();
     flow.Timer1_Timer();
-    if (view.failing >= 0 || view.closes) return 0;
+    if (view.failing >= 0 || closes) return 0;
     fuzz::Require(view.status.empty() && view.enabled && view.pointer == MousePointer::Default, "window left busy");
     try {
         const auto fields = resultFields(page);

@@ -6,10 +6,7 @@ namespace kavrel {
 namespace {
 
 TEST(LocalService, LoopbackHostsGiveTheirAddressAndPortAndEveryOtherAddressNone) {
-    const struct {
-        std::u16string_view url;
-        std::optional<LocalService> service;
-    } cases[] = {
+    const std::pair<std::u16string_view, std::optional<LocalService>> cases[] = {
         {u"http://127.0.0.1:8750", LocalService{u"127.0.0.1", 8750}},
         {u"HTTP://LocalHost", LocalService{u"127.0.0.1", 80}},
         {u"http://[::1]:65535/rates?x", LocalService{u"::1", 65535}},
@@ -22,7 +19,7 @@ TEST(LocalService, LoopbackHostsGiveTheirAddressAndPortAndEveryOtherAddressNone)
         {u"http://127.0.0.1:65536", std::nullopt},     {u"http://127.0.0.1:87a0", std::nullopt},
         {u"http://127.0.0.1:", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(localService(c.url), c.service) << std::string(c.url.begin(), c.url.end());
+    for (const auto& [url, service] : cases) EXPECT_EQ(localService(url), service) << std::string(url.begin(), url.end());
 }
 
 }  // namespace

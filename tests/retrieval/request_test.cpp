@@ -5,9 +5,12 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <variant>
 
 #include "core/run_time_error.h"
+#include "core/text.h"
 #include "outcome.h"
 #include "retrieval/rate_page_request.h"
 
@@ -15,43 +18,30 @@ namespace kavrel {
 namespace {
 
 TEST(ExtractCode, CutsTheFirstBracketedGroup) {
-    const struct {
-        std::u16string selection;
-        std::variant<std::u16string, ErrorKind> code;
-    } cases[] = {
+    const std::pair<std::u16string, std::variant<std::u16string, ErrorKind>> cases[] = {
         {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"}, {u"USD)", u"USD"}, {u"Odd ()", u""},
         {u" (usd )", u"usd "}, {u"Euro (EUR", ErrorKind::InvalidArgument},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(c.selection); }), c.code)
-            << std::string(c.selection.begin(), c.selection.end());
+    for (const auto& [selection, code] : cases)
+        EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(selection); }), code) << text::toUtf8(selection);
 }
 
 TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
     // (That an accepted amount's text reads back as a finite double is the amount fuzz target's.)
     const std::u16string belowLargest = u"179769313486231" + std::u16string(294, u'0');
-    const struct {
-        std::u16string digits;
-        std::variant<double, ErrorKind> value;
-    } cases[] = {{u"", 0.0}, {u"100", 100.0}, {belowLargest, 1.79769313486231e308},
-                 {std::u16string(400, u'9'), ErrorKind::Overflow}};
-    for (const auto& c : cases)
-        EXPECT_EQ(outcome<double>([&] { return amountValue(c.digits); }), c.value) << c.digits.size() << " digits";
+    const std::pair<std::u16string, std::variant<double, ErrorKind>> cases[] = {
+        {u"", 0.0}, {u"100", 100.0}, {belowLargest, 1.79769313486231e308}, {std::u16string(400, u'9'), ErrorKind::Overflow}};
+    for (const auto& [digits, value] : cases)
+        EXPECT_EQ(outcome<double>([&] { return amountValue(digits); }), value) << digits.size() << " digits";
 }
 
 TEST(AmountText, WritesFifteenSignificantDigits) {
-    const struct {
-        double amount;
-        char16_t separator;
-        std::variant<std::u16string, ErrorKind> text;
-    } cases[] = {{0, u'.', u"0"},
-                 {999999999999999, u'.', u"999999999999999"},
-                 {1e15, u'.', u"1E+15"},
-                 {1234567890123456789.0, u'.', u"1.23456789012346E+18"},
-                 {2.5, u',', u"2,5"},
-                 {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow}};
-    for (const auto& c : cases)
-        EXPECT_EQ(outcome<std::u16string>([&] { return amountText(c.amount, c.separator); }), c.text) << c.amount;
+    const std::tuple<double, char16_t, std::variant<std::u16string, ErrorKind>> cases[] = {
+        {0, u'.', u"0"}, {999999999999999, u'.', u"999999999999999"}, {1e15, u'.', u"1E+15"},
+        {1234567890123456789.0, u'.', u"1.23456789012346E+18"}, {2.5, u',', u"2,5"},
+        {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow}};
+    for (const auto& [amount, separator, expected] : cases)
+        EXPECT_EQ(outcome<std::u16string>([&] { return amountText(amount, separator); }), expected) << amount;
 }
 
 TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
@@ -62,23 +52,19 @@ TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
               u"http://h/currency/convert?amt=1&from=US%20D%26to%3DX-._~&to=%C3%A9%2F%23%3F&submit=Convert");
 }
 
-struct ScriptedNetwork : RateNetwork {
-    bool connected = true;
-    std::u16string requested;
-    bool IsConnected() override { return connected; }
-    std::u16string GetPageSource(const std::u16string& url) override { return requested = url, u"page"; }
-};
-
+// One request, for the URL of the amount, the codes and the settings; none while offline.
 TEST(GetCD, AsksOnlyWhenOnline) {
-    ScriptedNetwork network;
-    const RateRequestSettings settings{u"http://h", u'.'};
-    EXPECT_EQ(GetCD(5, u"ALL", u"DZD", settings, network), u"page");
-    EXPECT_EQ(network.requested, u"http://h/currency/convert?amt=5&from=ALL&to=DZD&submit=Convert");
-
+    struct : RateNetwork {
+        bool connected = true;
+        std::u16string requested;
+        bool IsConnected() override { return connected; }
+        std::u16string GetPageSource(const std::u16string& url) override { return requested += url, u"page"; }
+    } network;
+    const RateRequestSettings settings{u"http://h", u','};
+    EXPECT_EQ(GetCD(2.5, u"ALL", u"DZD", settings, network), u"page");
     network.connected = false;
-    network.requested.clear();
-    EXPECT_EQ(GetCD(5, u"ALL", u"DZD", settings, network), u"");
-    EXPECT_TRUE(network.requested.empty());
+    EXPECT_EQ(GetCD(2.5, u"ALL", u"DZD", settings, network), u"");
+    EXPECT_EQ(network.requested, u"http://h/currency/convert?amt=2%2C5&from=ALL&to=DZD&submit=Convert");
 }
 
 }  // namespace

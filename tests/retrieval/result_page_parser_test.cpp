@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "core/run_time_error.h"
@@ -31,11 +32,7 @@ TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
         u"<h2>Currency Conversion Results</h2><TABLE CLASS=grid><TR ALIGN=center><th>x</th></TR>"
         u"<TR ALIGN=right><td>USD</td><td>EUR</td><td>100</td><td "
         u"class=r>0.8123</td><td><B>81.23</B></td></TR></TABLE>";
-    const struct {
-        const char* name;
-        std::u16string page;
-        std::variant<std::u16string, ErrorKind> result;
-    } cases[] = {
+    const std::tuple<const char*, std::u16string, std::variant<std::u16string, ErrorKind>> cases[] = {
         {"markers in capitals", upper, u"0.8123~81.23"},
         {"fifth cell without bold", page(kHeaderRow + row(u"<td>0.8123</td>", u"<td>81.23</td>")), u"0.8123~81.23"},
         {"fifth cell with an attribute", page(kHeaderRow + row(u"<td>0.8123</td>", u"<td class=x>81.23</td>")),
@@ -66,7 +63,8 @@ TEST(Parsetex, CutsTheTwoCellsOrFailsWithItsKind) {
         {"no tag after the fifth cell", page(kHeaderRow + u"<tr align=right><td>1<td>2<td>3<td>4<td><b>5"),
          K::InvalidArgument},
     };
-    for (const auto& c : cases) EXPECT_EQ(outcome<std::u16string>([&] { return parsetex(c.page); }), c.result) << c.name;
+    for (const auto& [name, text, result] : cases)
+        EXPECT_EQ(outcome<std::u16string>([&] { return parsetex(text); }), result) << name;
 }
 
 }  // namespace

@@ -7,54 +7,25 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/text.h"
 #include "result_page.h"
+#include "scripted_view.h"
 
 namespace kavrel {
 namespace {
 
 using ::testing::ElementsAre;
 
-std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
-
-// Records every view operation in order, as text. The pending events can do
-// anything, closing the window included.
-class RecordingView : public ConversionView {
-public:
-    std::u16string from = u"U.S. Dollar (USD)", to = u"Euro (EUR)", amount = u"100";
-    CheckBoxValue checkValue = CheckBoxValue::Unchecked;
-    std::function<bool()> pendingEvents = [] { return true; };  // false: they closed the window
-    std::vector<std::string> log;
-
-    std::u16string FromText() override { return record("from?", from); }
-    std::u16string ToText() override { return record("to?", to); }
-    std::u16string AmountText() override { return record("amount?", amount); }
-    void SetAmountText(const std::u16string& digits) override {
-        amount = digits;
-        record("amount=" + narrow(digits));
-    }
-    void SetStatusText(const std::u16string& status) override { record("status=" + narrow(status)); }
-    void SetConvertEnabled(bool enabled) override { record(enabled ? "enable" : "disable"); }
-    void SetMousePointer(MousePointer to) override { record("pointer=" + std::to_string(static_cast<int>(to))); }
-    bool ProcessPendingEvents() override { return record("events"), pendingEvents(); }
-    void SetResultText(const std::u16string& result) override { record("result=" + narrow(result)); }
-    CheckBoxValue AutoRetrieveBoxValue() override { return checkValue; }
-
-private:
-    std::u16string record(const std::string& entry, const std::u16string& value = u"") {
-        log.push_back(entry);
-        return value;
-    }
-};
-
 class FlowTest : public ::testing::Test {
 public:
-    RecordingView view;
+    ScriptedView view;
     std::vector<double> amounts;  // one per request
     std::function<std::u16string()> answer = [] { return kResultPage; };
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
-                            view.log.push_back("GetCD " + narrow(from) + " " + narrow(to));
+                            view.log.push_back("GetCD " + text::toUtf8(from) + " " + text::toUtf8(to));
                             amounts.push_back(amount);
                             return answer();
                         }};
@@ -87,12 +58,8 @@ TEST_F(FlowTest, TheTimerRetrievesOnlyWhileTheBoxIsTickedAndSendsAnEmptyAmountAs
 // busy state that was entered is left. (The flow fuzz target holds every page and
 // every failing view operation to that; these are the failures it cannot make.)
 TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
-    const struct {
-        const char* name;
-        std::function<void(FlowTest&)> arrange;
-        std::size_t requestsSent;
-        std::vector<std::string> lastEntries;
-    } cases[] = {
+    // What goes wrong, the requests sent and the last view operations.
+    const std::tuple<const char*, std::function<void(FlowTest&)>, std::size_t, std::vector<std::string>> cases[] = {
         {"code without a closing bracket", [](FlowTest& t) { t.view.to = u"Euro"; }, 0, {"from?", "to?"}},
         {"out of memory in the download",
          [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1,
@@ -100,16 +67,16 @@ TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
         {"window closed by the pending events", [](FlowTest& t) { t.view.pendingEvents = [] { return false; }; }, 0,
          {"pointer=11", "events"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        view = RecordingView();
+    for (const auto& [name, arrange, requestsSent, lastEntries] : cases) {
+        SCOPED_TRACE(name);
+        view = ScriptedView();
         amounts.clear();
         answer = [] { return kResultPage; };
-        c.arrange(*this);
+        arrange(*this);
         EXPECT_NO_THROW(flow.Command1_Click());
-        EXPECT_EQ(amounts.size(), c.requestsSent);
-        ASSERT_GE(view.log.size(), c.lastEntries.size());
-        EXPECT_EQ(std::vector(view.log.end() - std::ssize(c.lastEntries), view.log.end()), c.lastEntries);
+        EXPECT_EQ(amounts.size(), requestsSent);
+        ASSERT_GE(view.log.size(), lastEntries.size());
+        EXPECT_EQ(std::vector(view.log.end() - std::ssize(lastEntries), view.log.end()), lastEntries);
         EXPECT_EQ(flow.LastResult(), u"");
     }
 }

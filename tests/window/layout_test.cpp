@@ -8,10 +8,6 @@
 namespace kavrel::layout {
 namespace {
 
-bool overlap(const PixelRect& a, const PixelRect& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
 TEST(Layout, EveryEdgeIsAWholePixelAt96DpiAndScalesBy1Point5At144) {
     for (const auto& control : FormControls()) {
         const auto& t = control.twips;
@@ -28,9 +24,10 @@ TEST(Layout, FontHeightsTakeFractionalPointsExactly) {
         EXPECT_EQ(FontHeight({u"Arial", hundredths}, dpi), height) << hundredths << " at " << dpi;
 }
 
-// The order of the five focusable controls among themselves is the window test's
-// walk with Tab over the real windows.
-TEST(Layout, FocusableControlsComeFirstAndTheRestKeepsItsStacking) {
+// The creation order moves the five focusable controls to the front: as they overlap
+// nothing, that changes no picture. (Their order among themselves is the window
+// test's walk with Tab over the real windows.)
+TEST(Layout, FocusableControlsComeFirstAndOverlapNothingAndTheRestKeepsItsStacking) {
     const auto controls = FormControls();
     const auto order = CreationOrder(controls);
     ASSERT_EQ(order.size(), controls.size());
@@ -38,16 +35,12 @@ TEST(Layout, FocusableControlsComeFirstAndTheRestKeepsItsStacking) {
         EXPECT_FALSE(TakesFocus(controls[order[i]].kind));
         EXPECT_LT(order[i], order[i + 1]);
     }
-}
-
-TEST(Layout, FocusableControlsOverlapNothing) {
-    // The creation order moves them to the front; that must change no picture.
-    const auto controls = FormControls();
     for (const auto& a : controls) {
-        if (!TakesFocus(a.kind)) continue;
         for (const auto& b : controls) {
-            if (&a == &b || b.kind == Kind::Timer) continue;
-            EXPECT_FALSE(overlap(Pixels(a.twips, 96), Pixels(b.twips, 96))) << a.name << " and " << b.name;
+            if (&a == &b || !TakesFocus(a.kind) || b.kind == Kind::Timer) continue;
+            const auto p = Pixels(a.twips, 96), q = Pixels(b.twips, 96);
+            EXPECT_FALSE(p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom)
+                << a.name << " and " << b.name;
         }
     }
 }

@@ -1,12 +1,10 @@
 #pragma once
 // Servers on loopback for the service's tests: the rate server itself, and a
-// source of reference files; and a wait for what another thread does.
+// source of reference files.
 #include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -67,11 +65,5 @@ private:
     int port_ = 0;
     std::jthread thread_;
 };
-
-// Whether `holds` comes true within ten seconds.
-inline bool eventually(const std::function<bool()>& holds) {
-    for (int tries = 0; tries < 1000 && !holds(); ++tries) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return holds();
-}
 
 }  // namespace kavrel::rates::testing

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "core/run_time_error.h"
 #include "loopback_servers.h"
@@ -12,6 +13,8 @@
 
 namespace kavrel::rates::testing {
 namespace {
+
+constexpr auto npos = std::string::npos;
 
 std::u16string pairOf(const httplib::Result& result) {
     return parsetex(std::u16string(result->body.begin(), result->body.end()));
@@ -33,7 +36,7 @@ TEST(RateServer, AnswersTheQueryWithThePageKavrelReadsOrRefusesItWithAStatus) {
         const auto answer = client.Get(path);
         ASSERT_TRUE(answer) << path;
         EXPECT_EQ(answer->status, status) << path;
-        EXPECT_NE(answer->body.find("</html>"), std::string::npos) << path;  // a page of ours
+        EXPECT_NE(answer->body.find("</html>"), npos) << path;  // a page of ours
         EXPECT_THROW(pairOf(answer), RunTimeError) << path;
     }
 }
@@ -51,6 +54,32 @@ TEST(RateServer, AnswersSupervisorsWithTheDateOfTheRatesInUseOnceRatesAreLoaded)
     EXPECT_EQ(answer("/healthz"), "200 2022-09-05\n");  // the table's date while no bank file is in use
     running.server.publish({kTable, {"2022-09-05", "", {{"2024-01-05", "f", 3}, {"2024-01-08", "unused", 0}}, ""}});
     EXPECT_EQ(answer("/healthz"), "200 2024-01-05\n");  // the newest bank file whose rates are in use
+}
+
+// Tables swapped while requests are served: every answer is one whole table's, its rate with its date.
+TEST(RateServer, AnswersFromOneWholeTableWhileTablesAreSwapped) {
+    const std::string csv = "code,usd_value,date,source\n";
+    const ServedRates tables[] = {{RateTable::parse(csv + "EUR,1,2024-01-04,t\nGBP,1.25,2024-01-04,t\n"), {}},
+                                  {RateTable::parse(csv + "EUR,0.9,2024-01-05,t\nGBP,1,2024-01-05,t\n"), {}}};
+    const std::string answers[] = {"1 EUR = 0.8 GBP at the reference rates of 2024-01-04.",
+                                   "1 EUR = 0.9 GBP at the reference rates of 2024-01-05."};
+    RunningServer running(tables[0]);
+    std::atomic<int> of[3] = {};  // answers of the first table, of the second, of neither
+    {
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 4; ++i)
+            clients.emplace_back([&](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                    const auto result = running.client().Get("/currency/convert?amt=100&from=EUR&to=GBP");
+                    const std::string body = result ? result->body : "";
+                    ++of[body.find(answers[0]) != npos ? 0 : body.find(answers[1]) != npos ? 1 : 2];
+                }
+            });
+        for (int swap = 1; of[0] + of[1] + of[2] < 2000; ++swap) running.server.publish(tables[swap % 2]);
+    }
+    EXPECT_GT(of[0], 0);
+    EXPECT_GT(of[1], 0);
+    EXPECT_EQ(of[2], 0);
 }
 
 // main's signal thread may ask for the stop before run() has begun; a stop
