@@ -1,9 +1,11 @@
 """Kavrel.exe under Wine, seen through kavrel-inspect.exe and driven through X with xdotool,
-and a rate service on the loopback address that records what it is asked."""
+a rate service on the loopback address that records what it is asked, and kavrel-rates started
+on a free port."""
 
 import http.server
 import json
 import os
+import re
 import signal
 import subprocess
 import tempfile
@@ -94,6 +96,12 @@ class KavrelWindow:
         time.sleep(0.6)  # two clicks closer in time make a double click
         xdotool("mousemove", *self.point(name), "click", 1)
 
+    def type_into(self, name, text):
+        """Clicks a control and types text in place of what it holds."""
+        self.click(name)
+        xdotool("key", "--delay", 60, "End", "shift+Home")
+        xdotool("type", "--delay", 60, "--", text)
+
 
 class Kavrel(KavrelWindow):
     """One Kavrel.exe started under Wine, with a stand-in browser that records what it is asked to open."""
@@ -123,13 +131,13 @@ class Kavrel(KavrelWindow):
 
 
 class RateServer(http.server.ThreadingHTTPServer):
-    """Answers every GET with `status` and `page`, and records its path and User-Agent in `requests`."""
+    """Answers every GET with `page`, and records its path and User-Agent in `requests`."""
 
     daemon_threads = True
 
     def __init__(self, address):
         super().__init__(address, _Answer)
-        self.status, self.page, self.requests = 200, RESULT_PAGE, []
+        self.page, self.requests = RESULT_PAGE, []
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
 
@@ -137,10 +145,34 @@ class _Answer(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.server.requests.append((self.path, self.headers.get("User-Agent")))
         body = self.server.page.encode("latin-1")
-        self.send_response(self.server.status)
+        self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
 
     def log_message(self, *args):
         pass
+
+
+class RatesService:
+    """kavrel-rates (an .exe under Wine) on a free port, its log in a file: Wine would hold a pipe open."""
+
+    def __init__(self, program, folder, *options):
+        self.log = os.path.join(folder, f"service-{time.monotonic_ns()}.log")
+        wine = [os.environ["KAVREL_WINE"]] if program.endswith(".exe") else []
+        with open(self.log, "wb") as log:
+            self.process = subprocess.Popen([*wine, program, "--port", "0", *options],
+                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.port = int(wait_for(self._port, "the service to listen", timeout=60))
+
+    def _port(self):
+        assert self.process.poll() is None, f"kavrel-rates ended: {self.text()}"
+        return (found := re.search(r"listening on http://127\.0\.0\.1:(\d+)/", self.text())) and found[1]
+
+    def text(self):
+        with open(self.log, errors="replace") as log:
+            return log.read()
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
