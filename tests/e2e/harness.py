@@ -61,29 +61,19 @@ class KavrelWindow:
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             code = subprocess.run([os.environ["KAVREL_WINE"], self.inspector, *options], stdin=subprocess.DEVNULL,
                                   stdout=out, stderr=err, timeout=60).returncode
-            out.seek(0)
-            lines = out.read().decode().splitlines()
-            err.seek(0)
-            errors = err.read().decode(errors="replace")
+            lines, errors = ((file.seek(0), file.read().decode(errors="replace"))[1] for file in (out, err))
+        if code == 1 and attempts > 1:  # Wine itself can fail to start a process now and then: once more
+            return self.inspect(*options, attempts=attempts - 1)
         if code not in (0, 2):  # 2: no window
-            # Wine itself can fail to start a process now and then (status 1): once more before giving up.
-            if code == 1 and attempts > 1:
-                return self.inspect(*options, attempts=attempts - 1)
             raise RuntimeError(f"kavrel-inspect failed with status {code}: {errors.strip()[-2000:]}")
-        return [json.loads(line) for line in lines if line.strip()] if code == 0 else []
+        return [json.loads(line) for line in lines.splitlines() if line.strip()] if code == 0 else []
 
     def look(self):
-        records = self.inspect()
-        if not records:
-            raise AssertionError("Kavrel's window is gone")
+        assert (records := self.inspect()), "Kavrel's window is gone"
         return Window(records)
 
     def wait_until(self, condition, what, timeout=REACTION_S):
         return wait_for(lambda: (lambda window: window if condition(window) else None)(self.look()), what, timeout)
-
-    def other_windows(self):
-        """Visible top-level windows of Kavrel's besides its own: a message box, a hint."""
-        return [w for w in self.inspect("--windows")[1:] if w["visible"]]
 
     def point(self, name, offset=None):
         """A point of a control on the screen where the layout puts it: its centre, or offset from its corner."""
@@ -119,8 +109,7 @@ class Kavrel(KavrelWindow):
         wait_for(self._shown, "Kavrel's window to come up", timeout=60)
 
     def _shown(self):
-        if self.process.poll() is not None:
-            raise AssertionError(f"Kavrel.exe ended at start with status {self.process.returncode}")
+        assert self.process.poll() is None, f"Kavrel.exe ended at start with status {self.process.returncode}"
         records = self.inspect()
         return records and records[0]["visible"] and records[0]["responding"]
 

@@ -15,8 +15,7 @@ stops_cleanly() {
   kill -0 "$1" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$1"; return 1; }
   wait "$1" || { echo "exit status $? after SIGTERM"; return 1; }
 }
-silent_pid=""
-trap '[[ -n $silent_pid ]] && kill "$silent_pid"; rm -rf "$dir"' EXIT
+trap 'rm -rf "$dir"; kill $(jobs -p) 2>/dev/null || true' EXIT
 
 printf 'Date, USD, \n%s, -1.25, \n' "$(date -u '+%d %B %Y')" >"$dir/bad.csv"
 status=0
@@ -32,18 +31,14 @@ stops_cleanly $! || fail "" "$dir/endless.log"
 # A server that takes connections and never answers.
 python3 -c 'import socket, time
 s = socket.create_server(("127.0.0.1", 0)); print(s.getsockname()[1], flush=True); time.sleep(300)' >"$dir/silent" &
-silent_pid=$!
 until [[ -s $dir/silent ]]; do sleep 0.05; done
 
 printf "<Cube><Cube time='%s'><Cube currency='USD' rate='1.25'/></Cube></Cube>\n" "$(date -u +%F)" >"$dir/daily.xml"
 touch "$dir/log"  # read below before the service may have opened it
 "$binary" --port 0 --no-cache --ecb "$dir/daily.xml" --ecb-url "http://127.0.0.1:$(cat "$dir/silent")/d.xml" 2>"$dir/log" &
 pid=$!
-for _ in $(seq 100); do
-  port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$dir/log") && [[ -n $port ]] && break
-  sleep 0.1
-done
-[[ -n $port ]] || { kill "$pid"; fail "no port announced" "$dir/log"; }
+timeout 10 bash -c 'until grep -q "listening on" "$0"; do sleep 0.1; done' "$dir/log" || fail "no port announced" "$dir/log"
+port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$dir/log")
 
 query='/currency/convert?amt=100&from=USD&to=EUR&submit=Convert'
 answer=$(python3 -c 'import sys, urllib.request
