@@ -7,7 +7,6 @@ Saves a picture of the window to FILE, prints the result line and exits 0 only w
 it shows a conversion.
 """
 
-import argparse
 import os
 import re
 import subprocess
@@ -20,30 +19,21 @@ from harness import KavrelWindow, wait_for, xdotool  # noqa: E402
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--inspector", required=True)
-    parser.add_argument("--screenshot", required=True)
-    arguments = parser.parse_args()
-    window = KavrelWindow(arguments.inspector)
+    options = dict(zip(sys.argv[1::2], sys.argv[2::2]))
+    window = KavrelWindow(options["--inspector"])
     wait_for(window.inspect, "Kavrel's window", timeout=60)
-    try:
-        for name, text in (("optCountry1", "U.S. Dollar (USD)"), ("txtAm", "100")):
-            window.click(name)
-            xdotool("key", "--delay", 60, "End", "shift+Home")
-            xdotool("type", "--delay", 60, "--", text)
-        window.click("optCountry2")  # opens the list; Escape closes it, and the keyboard steps to Euro
-        xdotool("key", "Escape")
-        window.wait_until(lambda w: w.controls["optCountry2"]["value"] == "Euro (EUR)" or xdotool("key", "e"),
-                          "To to reach Euro (EUR)")
-        window.wait_until(lambda w: (w.controls["optCountry1"]["value"], w.controls["txtAm"]["value"]) ==
-                          ("U.S. Dollar (USD)", "100"), "From and Amount to hold what was typed")
-        window.click("Command1")
-        done = window.wait_until(lambda w: w.idle and w.text("Label1"), "the result line", timeout=90)
-    except AssertionError as problem:
-        print(f"convert_once: {problem}", file=sys.stderr)
-        return 1
+    window.type_into("optCountry1", "U.S. Dollar (USD)")
+    window.type_into("txtAm", "100")
+    window.click("optCountry2")  # opens the list; Escape closes it, and the keyboard steps to Euro
+    xdotool("key", "Escape")
+    window.wait_until(lambda w: w.controls["optCountry2"]["value"] == "Euro (EUR)" or xdotool("key", "e"),
+                      "To to reach Euro (EUR)")
+    window.wait_until(lambda w: (w.controls["optCountry1"]["value"], w.controls["txtAm"]["value"]) ==
+                      ("U.S. Dollar (USD)", "100"), "From and Amount to hold what was typed")
+    window.click("Command1")
+    done = window.wait_until(lambda w: w.idle and w.text("Label1"), "the result line", timeout=90)
     (left, top), size = done.origin, f"{done.window['w']}x{done.window['h']}"
-    subprocess.run(["import", "-silent", "-window", "root", "-crop", f"{size}+{left}+{top}", arguments.screenshot],
+    subprocess.run(["import", "-silent", "-window", "root", "-crop", f"{size}+{left}+{top}", options["--screenshot"]],
                    check=True)
     print(f"100 U.S. Dollar (USD) to Euro (EUR): {done.text('Label1')}")
     return 0 if re.fullmatch(r"\S+ @ \S+ per Unit", done.text("Label1")) else 1

@@ -1,9 +1,11 @@
 """Kavrel.exe under Wine, seen through kavrel-inspect.exe and driven through X with xdotool,
-and a rate service on the loopback address that records what it is asked."""
+a rate service on the loopback address that records what it is asked, and kavrel-rates started
+on a free port."""
 
 import http.server
 import json
 import os
+import re
 import signal
 import subprocess
 import tempfile
@@ -59,29 +61,19 @@ class KavrelWindow:
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             code = subprocess.run([os.environ["KAVREL_WINE"], self.inspector, *options], stdin=subprocess.DEVNULL,
                                   stdout=out, stderr=err, timeout=60).returncode
-            out.seek(0)
-            lines = out.read().decode().splitlines()
-            err.seek(0)
-            errors = err.read().decode(errors="replace")
+            lines, errors = ((file.seek(0), file.read().decode(errors="replace"))[1] for file in (out, err))
+        if code == 1 and attempts > 1:  # Wine itself can fail to start a process now and then: once more
+            return self.inspect(*options, attempts=attempts - 1)
         if code not in (0, 2):  # 2: no window
-            # Wine itself can fail to start a process now and then (status 1): once more before giving up.
-            if code == 1 and attempts > 1:
-                return self.inspect(*options, attempts=attempts - 1)
             raise RuntimeError(f"kavrel-inspect failed with status {code}: {errors.strip()[-2000:]}")
-        return [json.loads(line) for line in lines if line.strip()] if code == 0 else []
+        return [json.loads(line) for line in lines.splitlines() if line.strip()] if code == 0 else []
 
     def look(self):
-        records = self.inspect()
-        if not records:
-            raise AssertionError("Kavrel's window is gone")
+        assert (records := self.inspect()), "Kavrel's window is gone"
         return Window(records)
 
     def wait_until(self, condition, what, timeout=REACTION_S):
         return wait_for(lambda: (lambda window: window if condition(window) else None)(self.look()), what, timeout)
-
-    def other_windows(self):
-        """Visible top-level windows of Kavrel's besides its own: a message box, a hint."""
-        return [w for w in self.inspect("--windows")[1:] if w["visible"]]
 
     def point(self, name, offset=None):
         """A point of a control on the screen where the layout puts it: its centre, or offset from its corner."""
@@ -93,6 +85,12 @@ class KavrelWindow:
     def click(self, name):
         time.sleep(0.6)  # two clicks closer in time make a double click
         xdotool("mousemove", *self.point(name), "click", 1)
+
+    def type_into(self, name, text):
+        """Clicks a control and types text in place of what it holds."""
+        self.click(name)
+        xdotool("key", "--delay", 60, "End", "shift+Home")
+        xdotool("type", "--delay", 60, "--", text)
 
 
 class Kavrel(KavrelWindow):
@@ -111,8 +109,7 @@ class Kavrel(KavrelWindow):
         wait_for(self._shown, "Kavrel's window to come up", timeout=60)
 
     def _shown(self):
-        if self.process.poll() is not None:
-            raise AssertionError(f"Kavrel.exe ended at start with status {self.process.returncode}")
+        assert self.process.poll() is None, f"Kavrel.exe ended at start with status {self.process.returncode}"
         records = self.inspect()
         return records and records[0]["visible"] and records[0]["responding"]
 
@@ -123,13 +120,13 @@ class Kavrel(KavrelWindow):
 
 
 class RateServer(http.server.ThreadingHTTPServer):
-    """Answers every GET with `status` and `page`, and records its path and User-Agent in `requests`."""
+    """Answers every GET with `page`, and records its path and User-Agent in `requests`."""
 
     daemon_threads = True
 
     def __init__(self, address):
         super().__init__(address, _Answer)
-        self.status, self.page, self.requests = 200, RESULT_PAGE, []
+        self.page, self.requests = RESULT_PAGE, []
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
 
@@ -137,10 +134,34 @@ class _Answer(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.server.requests.append((self.path, self.headers.get("User-Agent")))
         body = self.server.page.encode("latin-1")
-        self.send_response(self.server.status)
+        self.send_response(200)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
 
     def log_message(self, *args):
         pass
+
+
+class RatesService:
+    """kavrel-rates (an .exe under Wine) on a free port, its log in a file: Wine would hold a pipe open."""
+
+    def __init__(self, program, folder, *options):
+        self.log = os.path.join(folder, f"service-{time.monotonic_ns()}.log")
+        wine = [os.environ["KAVREL_WINE"]] if program.endswith(".exe") else []
+        with open(self.log, "wb") as log:
+            self.process = subprocess.Popen([*wine, program, "--port", "0", *options],
+                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.port = int(wait_for(self._port, "the service to listen", timeout=60))
+
+    def _port(self):
+        assert self.process.poll() is None, f"kavrel-rates ended: {self.text()}"
+        return (found := re.search(r"listening on http://127\.0\.0\.1:(\d+)/", self.text())) and found[1]
+
+    def text(self):
+        with open(self.log, errors="replace") as log:
+            return log.read()
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()

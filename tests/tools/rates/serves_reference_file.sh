@@ -6,54 +6,44 @@
 set -euo pipefail
 binary=$1
 dir=$(mktemp -d)
+fail() { echo "$1"; cat "$2"; exit 1; }
 
 # Ends within 2 s of SIGTERM, with status 0.
 stops_cleanly() {
   kill -TERM "$1"
   for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$1" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$1"; return 1; }
-  local status=0
-  wait "$1" || status=$?
-  [[ $status -eq 0 ]] || { echo "exit status $status after SIGTERM"; return 1; }
+  wait "$1" || { echo "exit status $? after SIGTERM"; return 1; }
 }
-silent_pid=""
-trap '[[ -n $silent_pid ]] && kill "$silent_pid"; rm -rf "$dir"' EXIT
+trap 'rm -rf "$dir"; kill $(jobs -p) 2>/dev/null || true' EXIT
 
 printf 'Date, USD, \n%s, -1.25, \n' "$(date -u '+%d %B %Y')" >"$dir/bad.csv"
 status=0
 "$binary" --port 0 --no-fetch --no-cache --ecb "$dir/bad.csv" 2>"$dir/bad.log" || status=$?
-[[ $status -eq 2 ]] || { echo "bad file: exit status $status"; exit 1; }
-grep -q "$dir/bad.csv line 2: rate \"-1.25\" is not a positive number" "$dir/bad.log" || { cat "$dir/bad.log"; exit 1; }
+[[ $status -eq 2 ]] || fail "bad file: exit status $status" "$dir/bad.log"
+grep -q "$dir/bad.csv line 2: rate \"-1.25\" is not a positive number" "$dir/bad.log" || fail "" "$dir/bad.log"
 
 mkfifo "$dir/endless.csv"  # opened for reading, it waits for a writer that never comes
 "$binary" --port 0 --no-fetch --no-cache --rates "$dir/endless.csv" 2>"$dir/endless.log" &
 sleep 0.3
-stops_cleanly $! || { cat "$dir/endless.log"; exit 1; }
+stops_cleanly $! || fail "" "$dir/endless.log"
 
 # A server that takes connections and never answers.
 python3 -c 'import socket, time
 s = socket.create_server(("127.0.0.1", 0)); print(s.getsockname()[1], flush=True); time.sleep(300)' >"$dir/silent" &
-silent_pid=$!
 until [[ -s $dir/silent ]]; do sleep 0.05; done
 
 printf "<Cube><Cube time='%s'><Cube currency='USD' rate='1.25'/></Cube></Cube>\n" "$(date -u +%F)" >"$dir/daily.xml"
 touch "$dir/log"  # read below before the service may have opened it
 "$binary" --port 0 --no-cache --ecb "$dir/daily.xml" --ecb-url "http://127.0.0.1:$(cat "$dir/silent")/d.xml" 2>"$dir/log" &
 pid=$!
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$dir/log")
-  [[ -n $port ]] && break
-  sleep 0.1
-done
-[[ -n $port ]] || { echo "no port announced"; cat "$dir/log"; kill "$pid"; exit 1; }
+timeout 10 bash -c 'until grep -q "listening on" "$0"; do sleep 0.1; done' "$dir/log" || fail "no port announced" "$dir/log"
+port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$dir/log")
 
 query='/currency/convert?amt=100&from=USD&to=EUR&submit=Convert'
-exec 3<>"/dev/tcp/127.0.0.1/$port"
-printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$query" >&3
-answer=$(timeout 5 cat <&3) || true
-grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || { echo "unexpected answer: $answer"; exit 1; }
+answer=$(python3 -c 'import sys, urllib.request
+print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' "http://127.0.0.1:$port$query") || true
+grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || fail "unexpected answer: $answer" /dev/null
 
-stops_cleanly "$pid" || { cat "$dir/log"; exit 1; }
-grep -q "GET $query 200" "$dir/log"
-grep -q 'kavrel-rates: stopped' "$dir/log"
+stops_cleanly "$pid" || fail "" "$dir/log"
+grep -q "GET $query 200" "$dir/log" && grep -q 'kavrel-rates: stopped' "$dir/log" || fail "not logged" "$dir/log"

@@ -8,66 +8,33 @@ built-in table is the download's end-to-end test, through Kavrel itself.)
 
 import datetime
 import os
-import re
-import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import urllib.request
 
 sys.dont_write_bytecode = True  # keeps the source tree free of __pycache__
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "e2e"))
-from harness import RateServer, wait_for  # noqa: E402
+from harness import RateServer, RatesService, wait_for  # noqa: E402
 
 EXE = None  # from the command line
 DATE = (datetime.date.today() - datetime.timedelta(days=1)).isoformat()
 DAILY = f"<Cube><Cube time='{DATE}'><Cube currency='USD' rate='1.25'/><Cube currency='GBP' rate='0.8'/></Cube></Cube>"
 
 
-class Service:
-    """kavrel-rates.exe on a free port, its log in a file (a pipe would be held open by Wine)."""
-
-    def __init__(self, folder, *options):
-        self.log = os.path.join(folder, f"service-{time.monotonic_ns()}.log")
-        with open(self.log, "wb") as log:
-            self.process = subprocess.Popen([os.environ["KAVREL_WINE"], EXE, "--port", "0", *options],
-                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-        port = wait_for(lambda: re.search(r"listening on http://127\.0\.0\.1:(\d+)/", self.text()), "the service")
-        self.base = f"http://127.0.0.1:{port[1]}"
-
-    def text(self):
-        with open(self.log, errors="replace") as log:
-            return log.read()
-
-    def get(self, path):
-        with urllib.request.urlopen(self.base + path, timeout=5) as answer:
-            return answer.read().decode()
-
-    def rate(self, source, target):
-        page = self.get(f"/currency/convert?amt=1&from={source}&to={target}&submit=Convert")
-        return float(re.search(r'<td class="rate">([^<]+)</td>', page)[1])
-
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
+def get(service, path):
+    with urllib.request.urlopen(f"http://127.0.0.1:{service.port}{path}", timeout=5) as answer:
+        return answer.read().decode()
 
 
 class WindowsServiceTest(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.mkdtemp()
-
-    def start(self, *options):
-        service = Service(self.folder, *options)
-        self.addCleanup(service.stop)
-        return service
-
     def test_fetches_the_bank_file_keeps_its_rates_through_failures_and_from_the_kept_file(self):
-        bank, cache = RateServer(("127.0.0.1", 0)), os.path.join(self.folder, "cache")
+        folder = tempfile.mkdtemp()
+        bank, cache = RateServer(("127.0.0.1", 0)), os.path.join(folder, "cache")
         bank.page, url = DAILY, f"http://127.0.0.1:{bank.server_port}/eurofxref-daily.xml"
-        service = self.start("--ecb-url", url, "--refresh", "300ms", "--cache", cache)
-        wait_for(lambda: service.get("/healthz") == DATE + "\n", "the bank's rates")
-        self.assertAlmostEqual(service.rate("EUR", "USD"), 1.25)
+        service = RatesService(EXE, folder, "--ecb-url", url, "--refresh", "300ms", "--cache", cache)
+        self.addCleanup(service.stop)
+        wait_for(lambda: get(service, "/healthz") == DATE + "\n", "the bank's rates in use")
         with open(os.path.join(cache, "eurofxref.xml")) as kept:
             self.assertEqual(kept.read(), DAILY)
 
@@ -76,13 +43,13 @@ class WindowsServiceTest(unittest.TestCase):
         bank.shutdown()
         bank.server_close()
         wait_for(lambda: "could not connect" in service.text(), "a server that is gone")
-        self.assertAlmostEqual(service.rate("EUR", "USD"), 1.25)
+        self.assertEqual(get(service, "/healthz"), DATE + "\n")  # the bank's rates still in use
         service.stop()
 
-        again = self.start("--ecb-url", url, "--cache", cache)
-        self.assertEqual(again.get("/healthz"), DATE + "\n")
-        self.assertAlmostEqual(again.rate("EUR", "USD"), 1.25)
-        wait_for(lambda: "could not be had" in again.get("/"), "the home page to say the file could not be had")
+        again = RatesService(EXE, folder, "--ecb-url", url, "--cache", cache)
+        self.addCleanup(again.stop)
+        self.assertEqual(get(again, "/healthz"), DATE + "\n")  # from the kept file
+        wait_for(lambda: "could not be had" in get(again, "/"), "the home page to say the file could not be had")
 
 
 if __name__ == "__main__":
