@@ -2,11 +2,12 @@
 """Kavrel.exe from outside, for what needs the real process: clicks that reach a real rate service
 and the screen, the minute timer, the title area and the logo link.
 
-  test_kavrel.py KAVREL_EXE INSPECTOR_EXE RATE_SERVICE MAKER_SITE WORK_DIR      (through scripts/wine-env)
+  test_kavrel.py KAVREL_EXE INSPECTOR_EXE BUILD_CONFIG_H WORK_DIR      (through scripts/wine-env)
 """
 
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -69,7 +70,10 @@ class KavrelTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE, INSPECTOR, rate_service, MAKER_SITE, WORK_DIR = sys.argv[1:]
+    EXE, INSPECTOR, build_config, WORK_DIR = sys.argv[1:]
+    # The addresses the build was configured with, as the program itself reads them.
+    rate_service, MAKER_SITE = (re.search(rf'#define KAVREL_CONFIGURED_{name} "([^"]*)"', open(build_config).read())[1]
+                                for name in ("RATE_SERVICE", "MAKER_SITE"))
     service = urllib.parse.urlsplit(rate_service)
     assert service.hostname == "127.0.0.1", f"the rate service must be on 127.0.0.1, not {rate_service}"
     shutil.rmtree(WORK_DIR, ignore_errors=True)
