@@ -15,14 +15,9 @@
 #include "win32/form/form1.h"
 #include "win32/form/handles.h"
 #include "win32/form/message_loop.h"
+#include "win32/wide_text.h"
 
 namespace kavrel::win32::testing {
-
-inline std::wstring Text(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 // A control's rectangle in the form's client area.
 inline layout::PixelRect ClientRect(HWND form, HWND control) {
@@ -45,6 +40,7 @@ public:
         selected_.emplace(copy_.get(), bitmap_.get());
         BitBlt(copy_.get(), 0, 0, client.right, client.bottom, screen.get(), 0, 0, SRCCOPY);
     }
+    HDC dc() const { return copy_.get(); }
     COLORREF At(int x, int y) const { return GetPixel(copy_.get(), x, y); }
     bool Contains(const layout::PixelRect& rect, COLORREF colour) const {
         for (int y = rect.top; y < rect.bottom; ++y)
@@ -59,22 +55,22 @@ private:
     std::optional<Selection> selected_;
 };
 
-// What the window asked of the system: the timers it started, and the shell's
-// open calls as "owner verb document parameters directory show" ("-" for null).
-inline std::vector<UINT> timerIntervals;
-inline std::vector<std::string> shellCalls;
+// What the window asked of the system, in order: "SetTimer milliseconds", and the
+// shell's open calls as "ShellExecute owner verb document parameters directory show"
+// ("-" for null).
+inline std::vector<std::string> systemCalls;
 
 inline UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
-    timerIntervals.push_back(milliseconds);
+    systemCalls.push_back("SetTimer " + std::to_string(milliseconds));
     return SetTimer(window, id, milliseconds, procedure);
 }
 
 // Opens nothing and answers with a failure, as on a machine without a browser.
 inline HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR document, LPCSTR parameters,
                                            LPCSTR directory, INT show) {
-    std::string call = owner ? "owner" : "-";
+    std::string call = owner ? "ShellExecute owner" : "ShellExecute -";
     for (const LPCSTR text : {verb, document, parameters, directory}) call += std::string(" ") + (text ? text : "-");
-    shellCalls.push_back(call + " " + std::to_string(show));
+    systemCalls.push_back(call + " " + std::to_string(show));
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(ERROR_FILE_NOT_FOUND));
 }
 
@@ -84,8 +80,7 @@ protected:
     void SetUp() override { Open(96); }
     void TearDown() override { Close(); }
     void Open(int dpi) {
-        timerIntervals.clear();
-        shellCalls.clear();
+        systemCalls.clear();
         form = std::make_unique<Form1>(
             GetModuleHandleW(nullptr), dpi,
             [this](double, const std::u16string&, const std::u16string&) {
@@ -93,7 +88,7 @@ protected:
                 if (duringDownload) duringDownload();
                 return kResultPage;
             },
-            [this] { ++endRequests; },
+            [this] { endProgram(); },
             SystemCalls{SystemFunction<ShellExecuteFunction>(RecordShellExecute), RecordSetTimer});
         form->Show(SW_SHOWNORMAL);
         Pump();
@@ -107,11 +102,17 @@ protected:
     HWND Form() const { return form->Handle(); }
     HWND Control(ControlId id) const { return form->Control(id); }
     void Click(ControlId id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+    // A press of a mouse button on a control (`down`, its message), then a left release at x.
+    void Press(ControlId id, UINT down = WM_LBUTTONDOWN, int releaseX = 3) {
+        SendMessageW(Control(id), down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(3, 3));
+        SendMessageW(Control(id), WM_LBUTTONUP, 0, MAKELPARAM(releaseX, 3));
+    }
 
     std::unique_ptr<Form1> form;
     int downloads = 0;
     std::function<void()> duringDownload;  // on the window's thread, inside the download
     int endRequests = 0;
+    std::function<void()> endProgram = [this] { ++endRequests; };  // what the close square's click does
 };
 
 }  // namespace kavrel::win32::testing

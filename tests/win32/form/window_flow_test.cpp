@@ -32,8 +32,7 @@ TEST_F(FormTest, ARetrievalShowsTheHourglassLeavesAQuitForTheLoopAndStopsAtAClos
     MSG quit{};
     ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 7u);
-    EXPECT_EQ(downloads, 1);  // the retrieval went on to the end regardless
-    EXPECT_EQ(Text(Control(ControlId::Label1)), L"81.23 @ 0.8123 per Unit");
+    EXPECT_EQ(downloads, 1);  // the pass answered "go on" (what follows is the flow's, proven by its tests)
 
     PostMessageW(Form(), WM_CLOSE, 0, 0);  // Alt+F4 or the task bar's Close, already queued
     Click(ControlId::Command1);
@@ -66,11 +65,8 @@ TEST_F(FormTest, ClicksOnTheButtonsAndTheMinuteTickReachTheFlow) {
     EXPECT_EQ(downloads, 1);  // the tick while ticked
 
     // An owner-drawn button reports the second of two quick clicks as a double click.
-    const HWND convert = Control(ControlId::Command1);
-    for (const UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
-        SendMessageW(convert, press, MK_LBUTTON, MAKELPARAM(3, 3));
-        SendMessageW(convert, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-    }
+    Press(ControlId::Command1);
+    Press(ControlId::Command1, WM_LBUTTONDBLCLK);
     EXPECT_EQ(downloads, 3);
 }
 
@@ -103,7 +99,8 @@ TEST_F(FormTest, TheAmountBoxKeepsTheDigitsOfWhatIsSetOrPasted) {
     const auto expectBoxHolds = [&](const std::wstring& digits) {
         DWORD start = 0, end = 0;
         SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        EXPECT_TRUE(Text(box) == digits) << Text(box).substr(0, 20) << "... (" << Text(box).size() << " characters)";
+        const std::wstring text = Wide(WindowText(box));
+        EXPECT_TRUE(text == digits) << text.substr(0, 20) << "... (" << text.size() << " characters)";
         EXPECT_EQ(std::pair(start, end), std::pair(static_cast<DWORD>(digits.size()), static_cast<DWORD>(digits.size())));
     };
     SetWindowTextW(box, L"1x2");
@@ -135,21 +132,17 @@ TEST_F(FormTest, TheAmountBoxKeepsTheDigitsOfWhatIsSetOrPasted) {
 // A message box on a failure (the shell's here, a start-up step's below) would hold
 // the test until its time-out: failures show nothing.
 TEST_F(FormTest, OnlyALeftClickEndsTheProgramAndTheLogoHandsTheShellTheSite) {
-    const auto press = [](HWND control, UINT down, int releaseX) {
-        SendMessageW(control, down, down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, MAKELPARAM(3, 3));
-        SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(releaseX, 3));
-    };
-    const HWND square = Control(ControlId::Label4);
-    press(square, WM_LBUTTONDOWN, 40);  // released outside: no click
-    press(square, WM_RBUTTONDOWN, 3);   // no press of the left button before the release
+    Press(ControlId::Label4, WM_LBUTTONDOWN, 40);  // released outside: no click
+    Press(ControlId::Label4, WM_RBUTTONDOWN);      // no press of the left button before the release
     EXPECT_EQ(endRequests, 0);
-    press(square, WM_LBUTTONDOWN, 3);
+    Press(ControlId::Label4);
     EXPECT_EQ(endRequests, 1);
 
-    press(Control(ControlId::Image2), WM_LBUTTONDOWN, 3);
+    Press(ControlId::Image2);
     Pump();
-    const std::string call = "- - " KAVREL_CONFIGURED_MAKER_SITE " - - " + std::to_string(SW_SHOWMAXIMIZED);
-    EXPECT_EQ(shellCalls, std::vector<std::string>{call});
+    const std::string call = "ShellExecute - - " KAVREL_CONFIGURED_MAKER_SITE " - - " +
+                             std::to_string(SW_SHOWMAXIMIZED);
+    EXPECT_EQ(systemCalls, (std::vector<std::string>{"SetTimer 60000", call}));  // start-up's, then the logo's
 }
 
 // optCountry1 takes ten entries and refuses the eleventh.
@@ -159,12 +152,10 @@ LRESULT CALLBACK FullBox(HWND box, UINT message, WPARAM wparam, LPARAM lparam, U
 }
 
 TEST_F(FormTest, StartUpFillsBothBoxesStartsTheMinuteTimerAndAFailingStepSkipsTheRestQuietly) {
-    EXPECT_EQ(timerIntervals, std::vector<UINT>{60000});
+    EXPECT_EQ(systemCalls, std::vector<std::string>{"SetTimer 60000"});
     const HWND from = Control(ControlId::optCountry1), to = Control(ControlId::optCountry2);
     EXPECT_EQ(SendMessageW(from, CB_GETCOUNT, 0, 0), 149);
     EXPECT_EQ(SendMessageW(to, CB_GETCOUNT, 0, 0), 149);
-    EXPECT_EQ(SendMessageW(from, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(SendMessageW(to, CB_GETCURSEL, 0, 0), 1);
 
     SendMessageW(from, CB_RESETCONTENT, 0, 0);
     SendMessageW(to, CB_RESETCONTENT, 0, 0);
@@ -186,16 +177,9 @@ TEST(UserLocale, ItsDecimalSeparatorReachesTheAmountText) {
     SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
 }
 
-TEST(ProgramEnd, AnExceptionReachingAWindowProcedureEndsTheProgramWithItsCode) {
-    const auto clickCloseSquareThatThrows = [] {
-        Form1 form(
-            GetModuleHandleW(nullptr), 96, [](double, const std::u16string&, const std::u16string&) { return u""; },
-            [] { throw std::logic_error("a programming fault"); });
-        const HWND square = form.Control(layout::ControlId::Label4);
-        SendMessageW(square, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-        SendMessageW(square, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-    };
-    EXPECT_EXIT(clickCloseSquareThatThrows(), ::testing::ExitedWithCode(kFaultExitCode), "");
+TEST_F(FormTest, AnExceptionReachingAWindowProcedureEndsTheProgramWithItsCode) {
+    endProgram = [] { throw std::logic_error("a programming fault"); };  // in the close square's procedure
+    EXPECT_EXIT(Press(ControlId::Label4), ::testing::ExitedWithCode(kFaultExitCode), "");
 }
 
 }  // namespace

@@ -21,9 +21,11 @@ Function Real(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(wininet, name)));
 }
 
-Handle Opened(Handle handle) {
+// Keeps an opened handle in the set, or takes a closed one out of it.
+Handle Track(Handle handle, bool opened = true) {
     const std::lock_guard lock(guard);
-    if (handle) openHandles.insert(handle);
+    if (!opened) openHandles.erase(handle);
+    else if (handle) openHandles.insert(handle);
     return handle;
 }
 
@@ -42,17 +44,13 @@ extern "C" __declspec(dllexport) int WINAPI OpenInternetHandles() {
 }
 
 extern "C" __declspec(dllexport) BOOL WINAPI InternetCloseHandle(Handle handle) {
-    {
-        const std::lock_guard lock(guard);
-        openHandles.erase(handle);
-    }
-    return Real<BOOL(WINAPI*)(Handle)>("InternetCloseHandle")(handle);
+    return Real<BOOL(WINAPI*)(Handle)>("InternetCloseHandle")(Track(handle, false));
 }
 
-KAVREL_FORWARD(Handle, InternetOpenA, Opened, (CStr a, DWORD b, CStr c, CStr d, DWORD e), (a, b, c, d, e))
-KAVREL_FORWARD(Handle, InternetConnectA, Opened,
+KAVREL_FORWARD(Handle, InternetOpenA, Track, (CStr a, DWORD b, CStr c, CStr d, DWORD e), (a, b, c, d, e))
+KAVREL_FORWARD(Handle, InternetConnectA, Track,
                (Handle a, CStr b, WORD c, CStr d, CStr e, DWORD f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
-KAVREL_FORWARD(Handle, HttpOpenRequestA, Opened,
+KAVREL_FORWARD(Handle, HttpOpenRequestA, Track,
                (Handle a, CStr b, CStr c, CStr d, CStr e, CStr* f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
 KAVREL_FORWARD(BOOL, InternetGetConnectedState,, (DWORD * a, DWORD b), (a, b))
 KAVREL_FORWARD(BOOL, InternetCrackUrlA,, (CStr a, DWORD b, DWORD c, void* d), (a, b, c, d))
