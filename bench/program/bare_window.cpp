@@ -78,7 +78,7 @@ HWND MakeControl(HWND parent, const kavrel::layout::Control& control, Resources&
     const bool combo = control.kind == Kind::DropDownList || control.kind == Kind::DropDownBox;
     const HWND made = CreateWindowExW(0, kind->className, Wide(control.text).c_str(),
                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind->style, rect.left, rect.top,
-                                      rect.width(), combo ? rect.height() * 10 : rect.height(), parent,
+                                      rect.Width(), combo ? rect.Height() * 10 : rect.Height(), parent,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     const auto& font = control.font.value_or(kavrel::layout::FormWindow().font);
     SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(resources.Font(font)), FALSE);
@@ -154,7 +154,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
 
     const auto client = kavrel::layout::Pixels(kavrel::layout::FormWindow().client, window.resources.dpi);
     const HWND top = CreateWindowExW(WS_EX_APPWINDOW, kClass, L"bare window", WS_POPUP | WS_CLIPCHILDREN, client.left,
-                                     client.top, client.width(), client.height(), nullptr, nullptr, instance, &window);
+                                     client.top, client.Width(), client.Height(), nullptr, nullptr, instance, &window);
     if (!top) return 1;
 
     const auto controls = kavrel::layout::FormControls();

@@ -389,7 +389,7 @@ public:
     ~Socket() { closesocket(socket_); }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
-    SOCKET get() const { return socket_; }
+    SOCKET Get() const { return socket_; }
 
 private:
     SOCKET socket_;
@@ -408,8 +408,8 @@ unsigned short FreeLoopbackPort() {
     const Socket probe;
     sockaddr_in address = Loopback(0);
     int size = sizeof address;
-    if (bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
-        getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    if (bind(probe.Get(), reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
+        getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
         Fail("no free port");
     return ntohs(address.sin_port);
 }
@@ -417,7 +417,7 @@ unsigned short FreeLoopbackPort() {
 bool Accepts(unsigned short port) {
     const Socket client;
     const sockaddr_in address = Loopback(port);
-    return connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    return connect(client.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 // From CreateProcess until a TCP connection to the service succeeds; started

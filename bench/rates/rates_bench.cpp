@@ -21,62 +21,62 @@ using namespace kavrel::rates;
 
 constexpr std::size_t kMiB = 1 << 20;
 
-const RateTable& shippedTable() {
-    static const RateTable table = builtInRateTable();
+const RateTable& ShippedTable() {
+    static const RateTable table = BuiltInRateTable();
     return table;
 }
 
-Conversion sampleConversion() {
-    return std::get<Conversion>(convert(shippedTable(), {"100", "EUR", "GBP"}));
+Conversion SampleConversion() {
+    return std::get<Conversion>(Convert(ShippedTable(), {"100", "EUR", "GBP"}));
 }
 
 // Kavrel widens the body byte by byte; the pages are ASCII.
-std::u16string widened(const std::string& page) { return std::u16string(page.begin(), page.end()); }
+std::u16string Widened(const std::string& page) { return std::u16string(page.begin(), page.end()); }
 
 // A page of about 1 MiB whose result table stands at its very end.
-std::u16string mebibytePage() {
-    const std::string result = resultPage(sampleConversion());
+std::u16string MebibytePage() {
+    const std::string result = ResultPage(SampleConversion());
     std::string page = "<html><body>\n";
     const std::string filler = "<p class=\"filler\">Rates, tables and nothing of interest in this line.</p>\n";
     while (page.size() + filler.size() + result.size() < kMiB) page += filler;
-    return widened(page + result);
+    return Widened(page + result);
 }
 
-void resultPageWriting(benchmark::State& state) {
-    const auto conversion = sampleConversion();
-    for (auto _ : state) benchmark::DoNotOptimize(resultPage(conversion));
+void ResultPageWriting(benchmark::State& state) {
+    const auto conversion = SampleConversion();
+    for (auto _ : state) benchmark::DoNotOptimize(ResultPage(conversion));
 }
-BENCHMARK(resultPageWriting);
+BENCHMARK(ResultPageWriting);
 
-void conversionAndResultPage(benchmark::State& state) {
+void ConversionAndResultPage(benchmark::State& state) {
     const ConversionQuery query{"100", "BCEAO", "JPY"};
     for (auto _ : state) {
-        const auto answer = convert(shippedTable(), query);
-        benchmark::DoNotOptimize(resultPage(std::get<Conversion>(answer)));
+        const auto answer = Convert(ShippedTable(), query);
+        benchmark::DoNotOptimize(ResultPage(std::get<Conversion>(answer)));
     }
 }
-BENCHMARK(conversionAndResultPage);
+BENCHMARK(ConversionAndResultPage);
 
-void homePageWriting(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(homePage({shippedTable(), {"2022-09-05", "", {}, ""}}, "2024-01-05T16:00:00Z"));
-    state.counters["rows"] = static_cast<double>(shippedTable().rates().size());
+void HomePageWriting(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(HomePage({ShippedTable(), {"2022-09-05", "", {}, ""}}, "2024-01-05T16:00:00Z"));
+    state.counters["rows"] = static_cast<double>(ShippedTable().Rates().size());
 }
-BENCHMARK(homePageWriting);
+BENCHMARK(HomePageWriting);
 
-void parsetexOnResultPage(benchmark::State& state) {
-    const auto page = widened(resultPage(sampleConversion()));
+void ParsetexOnResultPage(benchmark::State& state) {
+    const auto page = Widened(ResultPage(SampleConversion()));
     for (auto _ : state) benchmark::DoNotOptimize(kavrel::parsetex(page));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size() * sizeof(char16_t)));
 }
-BENCHMARK(parsetexOnResultPage);
+BENCHMARK(ParsetexOnResultPage);
 
-void parsetexOnMebibytePage(benchmark::State& state) {
-    const auto page = mebibytePage();
+void ParsetexOnMebibytePage(benchmark::State& state) {
+    const auto page = MebibytePage();
     for (auto _ : state) benchmark::DoNotOptimize(kavrel::parsetex(page));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size() * sizeof(char16_t)));
     state.counters["chars"] = static_cast<double>(page.size());
 }
-BENCHMARK(parsetexOnMebibytePage)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParsetexOnMebibytePage)->Unit(benchmark::kMillisecond);
 
 // The full history's length: working days from 1999-01-04 to late 2025.
 constexpr int kHistoryDays = 6983;
@@ -112,7 +112,7 @@ struct HistoryDay {
     std::vector<std::string> rates;  // by kHistoryColumns
 };
 
-std::string isoDate(std::chrono::year_month_day date) {
+std::string IsoDate(std::chrono::year_month_day date) {
     char iso[16];
     std::snprintf(iso, sizeof iso, "%04d-%02u-%02u", static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
                   static_cast<unsigned>(date.day()));
@@ -120,7 +120,7 @@ std::string isoDate(std::chrono::year_month_day date) {
 }
 
 // The newest `newest` days of the history, newest first as the bank writes them.
-std::vector<HistoryDay> history(int newest) {
+std::vector<HistoryDay> History(int newest) {
     using namespace std::chrono;
     std::vector<HistoryDay> rows;
     int index = 0;
@@ -129,7 +129,7 @@ std::vector<HistoryDay> history(int newest) {
         if (++index <= kHistoryDays - newest) continue;
         const year_month_day date{day};
         const int year = static_cast<int>(date.year());
-        HistoryDay row{isoDate(date), {}};
+        HistoryDay row{IsoDate(date), {}};
         for (const auto& column : kHistoryColumns) {
             char rate[32] = "N/A";
             if (year >= column.firstYear && year <= column.lastYear)  // wandering a little from day to day
@@ -142,7 +142,7 @@ std::vector<HistoryDay> history(int newest) {
     return rows;
 }
 
-std::string historyCsv(const std::vector<HistoryDay>& rows) {
+std::string HistoryCsv(const std::vector<HistoryDay>& rows) {
     std::string text = "Date,";
     for (const auto& column : kHistoryColumns) (text += column.code) += ',';
     text += '\n';
@@ -155,7 +155,7 @@ std::string historyCsv(const std::vector<HistoryDay>& rows) {
 }
 
 // The same days as the bank writes them in XML, leaving out the "N/A"s.
-std::string historyXml(const std::vector<HistoryDay>& rows) {
+std::string HistoryXml(const std::vector<HistoryDay>& rows) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gesmes:Envelope xmlns:gesmes=\"http://www.gesmes.org/xml/2002-08-01\" "
@@ -173,29 +173,29 @@ std::string historyXml(const std::vector<HistoryDay>& rows) {
     return text + "\t</Cube>\n</gesmes:Envelope>\n";
 }
 
-void readingFile(benchmark::State& state, const std::string& text, const std::string& name) {
-    for (auto _ : state) benchmark::DoNotOptimize(parseReferenceRates(text, name));
+void ReadingFile(benchmark::State& state, const std::string& text, const std::string& name) {
+    for (auto _ : state) benchmark::DoNotOptimize(ParseReferenceRates(text, name));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
     state.counters["bytes"] = static_cast<double>(text.size());
 }
 
 // The newest range(0) days of the history in either form: 1 is the daily
 // file, 90 the bank's 90-day file; twice the days should take twice the time.
-void historyCsvReading(benchmark::State& state) {
-    readingFile(state, historyCsv(history(static_cast<int>(state.range(0)))), "eurofxref-hist.csv");
+void HistoryCsvReading(benchmark::State& state) {
+    ReadingFile(state, HistoryCsv(History(static_cast<int>(state.range(0)))), "eurofxref-hist.csv");
 }
-BENCHMARK(historyCsvReading)->Arg(kHistoryDays)->Unit(benchmark::kMillisecond);
+BENCHMARK(HistoryCsvReading)->Arg(kHistoryDays)->Unit(benchmark::kMillisecond);
 
-void historyXmlReading(benchmark::State& state) {
-    readingFile(state, historyXml(history(static_cast<int>(state.range(0)))), "eurofxref-hist.xml");
+void HistoryXmlReading(benchmark::State& state) {
+    ReadingFile(state, HistoryXml(History(static_cast<int>(state.range(0)))), "eurofxref-hist.xml");
 }
-BENCHMARK(historyXmlReading)->Arg(1)->Arg(90)->Arg(1000)->Arg(2000)->Arg(kHistoryDays)->Unit(benchmark::kMillisecond);
+BENCHMARK(HistoryXmlReading)->Arg(1)->Arg(90)->Arg(1000)->Arg(2000)->Arg(kHistoryDays)->Unit(benchmark::kMillisecond);
 
-void mergeOntoShippedTable(benchmark::State& state) {
-    const auto rates = parseReferenceRates(historyCsv(history(1)), "eurofxref.csv");
-    for (auto _ : state) benchmark::DoNotOptimize(withReferenceRates(shippedTable(), rates));
+void MergeOntoShippedTable(benchmark::State& state) {
+    const auto rates = ParseReferenceRates(HistoryCsv(History(1)), "eurofxref.csv");
+    for (auto _ : state) benchmark::DoNotOptimize(WithReferenceRates(ShippedTable(), rates));
 }
-BENCHMARK(mergeOntoShippedTable);
+BENCHMARK(MergeOntoShippedTable);
 
 }  // namespace
 

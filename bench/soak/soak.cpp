@@ -106,7 +106,7 @@ double ResidentMiB() {
 int main(int argc, char** argv) {
     const int retrievals = argc > 1 ? std::atoi(argv[1]) : 500;
     kavrel::win32::Module1 network;
-    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE), u'.'};
+    const kavrel::RateRequestSettings settings{kavrel::text::WidenAscii(KAVREL_CONFIGURED_RATE_SERVICE), u'.'};
     kavrel::win32::Form1 form(
         GetModuleHandleW(nullptr), 96,
         [&](double amount, const std::u16string& from, const std::u16string& to) {

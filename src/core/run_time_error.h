@@ -17,7 +17,7 @@ enum class ErrorKind {
 class RunTimeError : public std::runtime_error {
 public:
     RunTimeError(ErrorKind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
-    ErrorKind kind() const noexcept { return kind_; }
+    ErrorKind Kind() const noexcept { return kind_; }
 
 private:
     ErrorKind kind_;

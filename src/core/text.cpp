@@ -7,35 +7,35 @@
 namespace kavrel::text {
 namespace {
 
-char16_t foldAscii(char16_t c) {
+char16_t FoldAscii(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
 }  // namespace
 
-std::size_t position(std::u16string_view text, std::u16string_view marker, Case rule) {
+std::size_t Position(std::u16string_view text, std::u16string_view marker, Case rule) {
     if (rule == Case::Exact) {
         const auto at = text.find(marker);
         return at == std::u16string_view::npos ? 0 : at + 1;
     }
     const auto hit = std::search(text.begin(), text.end(), marker.begin(), marker.end(),
-                                 [](char16_t a, char16_t b) { return foldAscii(a) == foldAscii(b); });
+                                 [](char16_t a, char16_t b) { return FoldAscii(a) == FoldAscii(b); });
     if (hit == text.end() && !marker.empty()) return 0;
     return static_cast<std::size_t>(hit - text.begin()) + 1;
 }
 
-std::u16string from(std::u16string_view text, std::size_t p) {
+std::u16string From(std::u16string_view text, std::size_t p) {
     if (p == 0) throw RunTimeError(ErrorKind::InvalidArgument, "text position 0");
     if (p > text.size()) return {};
     return std::u16string(text.substr(p - 1));
 }
 
-std::u16string firstChars(std::u16string_view text, std::int64_t n) {
+std::u16string FirstChars(std::u16string_view text, std::int64_t n) {
     if (n < 0) throw RunTimeError(ErrorKind::InvalidArgument, "negative character count");
     return std::u16string(text.substr(0, static_cast<std::size_t>(n)));
 }
 
-std::vector<std::u16string> split(std::u16string_view text, std::u16string_view delimiter) {
+std::vector<std::u16string> Split(std::u16string_view text, std::u16string_view delimiter) {
     std::vector<std::u16string> pieces;
     std::size_t start = 0;
     for (auto at = text.find(delimiter); at != std::u16string_view::npos; at = text.find(delimiter, start)) {
@@ -46,16 +46,16 @@ std::vector<std::u16string> split(std::u16string_view text, std::u16string_view 
     return pieces;
 }
 
-const std::u16string& piece(const std::vector<std::u16string>& pieces, std::size_t index) {
+const std::u16string& Piece(const std::vector<std::u16string>& pieces, std::size_t index) {
     if (index >= pieces.size()) throw RunTimeError(ErrorKind::IndexOutOfRange, "piece index out of range");
     return pieces[index];
 }
 
-std::u16string widenAscii(std::string_view ascii) {
+std::u16string WidenAscii(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-std::string toUtf8(std::u16string_view text) {
+std::string ToUtf8(std::u16string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];

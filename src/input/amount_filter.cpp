@@ -5,7 +5,7 @@
 
 namespace kavrel {
 
-std::u16string onlyDigits(std::u16string_view text) {
+std::u16string OnlyDigits(std::u16string_view text) {
     std::u16string digits;
     std::copy_if(text.begin(), text.end(), std::back_inserter(digits),
                  [](char16_t c) { return c >= u'0' && c <= u'9'; });

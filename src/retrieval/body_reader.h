@@ -30,7 +30,7 @@ private:
 // it. `expired()` is asked before every read; once it answers true the body ends
 // as after a failed read, with what has arrived.
 template <class Read, class Expired>
-std::string readBody(Read&& read, Expired&& expired, std::size_t limit = kMaxBodyBytes) {
+std::string ReadBody(Read&& read, Expired&& expired, std::size_t limit = kMaxBodyBytes) {
     std::string body;
     char buffer[kReadChunkBytes];
     while (body.size() < limit && !expired()) {

@@ -18,6 +18,6 @@ struct LocalService {
 // ":port", then anything from a "/" on. Every other address (another host or
 // scheme, user information, a malformed host or port) is no service of this
 // machine's: nullopt.
-std::optional<LocalService> localService(std::u16string_view serviceBase);
+std::optional<LocalService> LocalServiceOf(std::u16string_view serviceBase);
 
 }  // namespace kavrel

@@ -8,7 +8,7 @@ std::u16string GetCD(double amount, const std::u16string& fromCode, const std::u
                      const RateRequestSettings& settings, RateNetwork& network) {
     if (!network.IsConnected()) return {};
     return network.GetPageSource(
-        requestUrl(settings.serviceBase, amount, fromCode, toCode, settings.decimalSeparator));
+        RequestUrl(settings.serviceBase, amount, fromCode, toCode, settings.decimalSeparator));
 }
 
 }  // namespace kavrel

@@ -11,13 +11,13 @@
 
 namespace kavrel {
 
-std::u16string extractCode(std::u16string_view selection) {
-    const auto rest = text::from(selection, text::position(selection, u"(") + 1);
-    const auto close = static_cast<std::int64_t>(text::position(rest, u")"));
-    return text::firstChars(rest, close - 1);
+std::u16string ExtractCode(std::u16string_view selection) {
+    const auto rest = text::From(selection, text::Position(selection, u"(") + 1);
+    const auto close = static_cast<std::int64_t>(text::Position(rest, u")"));
+    return text::FirstChars(rest, close - 1);
 }
 
-double amountValue(std::u16string_view digits) {
+double AmountValue(std::u16string_view digits) {
     std::string ascii;
     for (char16_t c : digits) {
         if (c < u'0' || c > u'9') break;
@@ -30,14 +30,14 @@ double amountValue(std::u16string_view digits) {
         throw RunTimeError(ErrorKind::Overflow, "amount exceeds the largest double");
     // Just below the largest double, the 15-digit text rounds up past it, and
     // no server could read the amount it is sent.
-    const std::string sent = text::toUtf8(amountText(value, u'.'));
+    const std::string sent = text::ToUtf8(AmountText(value, u'.'));
     double readBack = 0.0;
     if (std::from_chars(sent.data(), sent.data() + sent.size(), readBack).ec != std::errc{} || !std::isfinite(readBack))
         throw RunTimeError(ErrorKind::Overflow, "amount does not survive its text");
     return value;
 }
 
-std::u16string amountText(double amount, char16_t decimalSeparator) {
+std::u16string AmountText(double amount, char16_t decimalSeparator) {
     if (!std::isfinite(amount)) throw RunTimeError(ErrorKind::Overflow, "amount is not a finite number");
     if (amount == 0.0) return u"0";
     // Round to 15 significant digits first; the exponent decides the form.
@@ -70,16 +70,16 @@ std::u16string amountText(double amount, char16_t decimalSeparator) {
         out += "0" + std::string(1, separator) + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
     }
 
-    std::u16string result = text::widenAscii(out);
+    std::u16string result = text::WidenAscii(out);
     for (auto& c : result)
         if (c == u'.') c = decimalSeparator;
     return result;
 }
 
-std::u16string encodeQueryComponent(std::u16string_view component) {
+std::u16string EncodeQueryComponent(std::u16string_view component) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::u16string out;
-    for (unsigned char byte : text::toUtf8(component)) {
+    for (unsigned char byte : text::ToUtf8(component)) {
         const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
                                 (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
                                 byte == '~';
@@ -94,13 +94,13 @@ std::u16string encodeQueryComponent(std::u16string_view component) {
     return out;
 }
 
-std::u16string requestUrl(std::u16string_view serviceBase, double amount, std::u16string_view fromCode,
+std::u16string RequestUrl(std::u16string_view serviceBase, double amount, std::u16string_view fromCode,
                           std::u16string_view toCode, char16_t decimalSeparator) {
     std::u16string url(serviceBase);
     url += u"/currency/convert?";
-    url += u"amt=" + encodeQueryComponent(amountText(amount, decimalSeparator));
-    url += u"&from=" + encodeQueryComponent(fromCode);
-    url += u"&to=" + encodeQueryComponent(toCode);
+    url += u"amt=" + EncodeQueryComponent(AmountText(amount, decimalSeparator));
+    url += u"&from=" + EncodeQueryComponent(fromCode);
+    url += u"&to=" + EncodeQueryComponent(toCode);
     url += u"&submit=Convert";
     return url;
 }

@@ -8,24 +8,24 @@ namespace kavrel {
 
 // The text between the first "(" and the first ")" after it.
 // "CFA Franc (BCEAO) (XOF)" gives "BCEAO". No ")" is an invalid argument.
-std::u16string extractCode(std::u16string_view selection);
+std::u16string ExtractCode(std::u16string_view selection);
 
 // The numeric value of the amount box's digit string; empty gives 0.
-// A value whose text (amountText) would not read back as a finite double is an
+// A value whose text (AmountText) would not read back as a finite double is an
 // overflow: it could not be sent.
-double amountValue(std::u16string_view digits);
+double AmountValue(std::u16string_view digits);
 
 // The standard Double-to-text conversion: 15 significant digits, no grouping,
 // no trailing zeros, plain digits below 1E+15 and exponent form ("1.5E+15")
 // from there on, with the user locale's decimal separator. An infinite or NaN
 // amount is an overflow.
-std::u16string amountText(double amount, char16_t decimalSeparator);
+std::u16string AmountText(double amount, char16_t decimalSeparator);
 
 // Percent-encodes a query component as UTF-8: letters, digits and "-._~" stay.
-std::u16string encodeQueryComponent(std::u16string_view component);
+std::u16string EncodeQueryComponent(std::u16string_view component);
 
 // serviceBase + "/currency/convert?amt=...&from=...&to=...&submit=Convert".
-std::u16string requestUrl(std::u16string_view serviceBase, double amount, std::u16string_view fromCode,
+std::u16string RequestUrl(std::u16string_view serviceBase, double amount, std::u16string_view fromCode,
                           std::u16string_view toCode, char16_t decimalSeparator);
 
 }  // namespace kavrel

@@ -8,9 +8,9 @@
 namespace kavrel {
 
 using text::Case;
-using text::firstChars;
-using text::from;
-using text::position;
+using text::FirstChars;
+using text::From;
+using text::Position;
 
 namespace {
 
@@ -21,35 +21,35 @@ constexpr std::u16string_view kRowStart = u"<tr align=";
 constexpr std::u16string_view kCellStart = u"<td";
 
 // Skips to the next row tag and past its closing ">".
-std::u16string enterNextRow(const std::u16string& rest) {
-    const auto row = from(rest, position(rest, kRowStart, Case::IgnoreAsciiLetters));
-    return from(row, position(row, u">", Case::IgnoreAsciiLetters));
+std::u16string EnterNextRow(const std::u16string& rest) {
+    const auto row = From(rest, Position(rest, kRowStart, Case::IgnoreAsciiLetters));
+    return From(row, Position(row, u">", Case::IgnoreAsciiLetters));
 }
 
 // The cell text from just after `opening` up to the next tag.
-std::u16string cellText(const std::u16string& cell, std::u16string_view opening) {
-    const auto afterOpening = from(cell, position(cell, opening, Case::IgnoreAsciiLetters) + opening.size());
-    const auto tag = static_cast<std::int64_t>(position(afterOpening, u"<", Case::IgnoreAsciiLetters));
-    return firstChars(afterOpening, tag - 1);
+std::u16string CellText(const std::u16string& cell, std::u16string_view opening) {
+    const auto afterOpening = From(cell, Position(cell, opening, Case::IgnoreAsciiLetters) + opening.size());
+    const auto tag = static_cast<std::int64_t>(Position(afterOpening, u"<", Case::IgnoreAsciiLetters));
+    return FirstChars(afterOpening, tag - 1);
 }
 
 }  // namespace
 
-ResultFields resultFields(const std::u16string& page) {
+ResultFields ReadResultFields(const std::u16string& page) {
     // The results may stand anywhere in the page: no limit on the marker's position.
-    auto rest = from(page, position(page, kResultsMarker, Case::Exact));
-    rest = from(rest, position(rest, kTableStart, Case::IgnoreAsciiLetters));
-    rest = firstChars(rest, static_cast<std::int64_t>(position(rest, kTableEnd, Case::IgnoreAsciiLetters)));
-    rest = enterNextRow(rest);  // past the header row
-    rest = enterNextRow(rest);  // into the result row
+    auto rest = From(page, Position(page, kResultsMarker, Case::Exact));
+    rest = From(rest, Position(rest, kTableStart, Case::IgnoreAsciiLetters));
+    rest = FirstChars(rest, static_cast<std::int64_t>(Position(rest, kTableEnd, Case::IgnoreAsciiLetters)));
+    rest = EnterNextRow(rest);  // past the header row
+    rest = EnterNextRow(rest);  // into the result row
 
-    const auto cells = text::split(rest, kCellStart);
-    auto first = cellText(text::piece(cells, 4), u">");
-    return {std::move(first), cellText(text::piece(cells, 5), u"b>")};
+    const auto cells = text::Split(rest, kCellStart);
+    auto first = CellText(text::Piece(cells, 4), u">");
+    return {std::move(first), CellText(text::Piece(cells, 5), u"b>")};
 }
 
-std::u16string resultPair(const ResultFields& fields) { return fields.first + u"~" + fields.second; }
+std::u16string ResultPair(const ResultFields& fields) { return fields.first + u"~" + fields.second; }
 
-std::u16string parsetex(const std::u16string& page) { return resultPair(resultFields(page)); }
+std::u16string parsetex(const std::u16string& page) { return ResultPair(ReadResultFields(page)); }
 
 }  // namespace kavrel

@@ -12,14 +12,14 @@ struct ResultFields {
 
 // Plain substring searches only: no HTML parsing, no entity decoding, no
 // trimming. A page without the expected result table raises RunTimeError.
-ResultFields resultFields(const std::u16string& page);
+ResultFields ReadResultFields(const std::u16string& page);
 
 // The fields joined as the ResultPair, first "~" second. A "~" inside a field
 // stays in it, so the pair cannot be split again reliably: the display takes
 // the fields themselves.
-std::u16string resultPair(const ResultFields& fields);
+std::u16string ResultPair(const ResultFields& fields);
 
-// resultPair(resultFields(page)).
+// ResultPair(ReadResultFields(page)).
 std::u16string parsetex(const std::u16string& page);
 
 }  // namespace kavrel

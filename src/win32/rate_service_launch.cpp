@@ -88,7 +88,7 @@ DWORD WINAPI RateServiceLaunch::Work(void* launch) noexcept {
 
 void RateServiceLaunch::Launch() noexcept {
     try {
-        const auto service = localService(serviceBase_);
+        const auto service = LocalServiceOf(serviceBase_);
         if (!service) return;
         const std::wstring folder = ProgramFolder();
         const std::wstring program = folder + kServiceFile;

@@ -28,11 +28,11 @@ public:
 
     template <class... Args>
     auto operator()(Args&&... args) {
-        return bind()(std::forward<Args>(args)...);
+        return Bind()(std::forward<Args>(args)...);
     }
 
 private:
-    Pointer bind() {
+    Pointer Bind() {
         if (function_) return function_;
         if (!module_) {
             module_.reset(LoadLibraryA(library_));

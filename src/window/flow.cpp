@@ -64,8 +64,8 @@ ConversionFlow::ConversionFlow(ConversionView& view, PageFetcher getCD)
 
 void ConversionFlow::RetrieveRates() {
     view_.SetResultText(u"");
-    const auto fromCode = extractCode(view_.FromText());
-    const auto toCode = extractCode(view_.ToText());
+    const auto fromCode = ExtractCode(view_.FromText());
+    const auto toCode = ExtractCode(view_.ToText());
 
     BusyState busy(view_);
     if (!view_.ProcessPendingEvents()) {
@@ -74,9 +74,9 @@ void ConversionFlow::RetrieveRates() {
         busy.Abandon();
         return;
     }
-    const double amount = amountValue(view_.AmountText());
-    const auto fields = resultFields(getCD_(amount, fromCode, toCode));
-    lastResult_ = resultPair(fields);
+    const double amount = AmountValue(view_.AmountText());
+    const auto fields = ReadResultFields(getCD_(amount, fromCode, toCode));
+    lastResult_ = ResultPair(fields);
     busy.Leave();
 
     view_.SetResultText(fields.second + u" @ " + fields.first + u" per Unit");

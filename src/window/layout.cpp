@@ -19,13 +19,13 @@ constexpr Font kHeadingFont{u"Microsoft Sans Serif", 900, true};
 constexpr Font kStatusFont{u"Microsoft Sans Serif", 825, false};
 constexpr Font kResultFont{u"Arial", 975, true};
 
-constexpr Colour kWhite = rgb(255, 255, 255);
-constexpr Colour kPaleBlue = rgb(222, 232, 250);
-constexpr Colour kLilac = rgb(128, 128, 255);
-constexpr Colour kCaptionBlue = rgb(96, 113, 232);
-constexpr Colour kWindow = systemColour(SystemColour::Window);
-constexpr Colour kWindowText = systemColour(SystemColour::WindowText);
-constexpr Colour kButtonText = systemColour(SystemColour::ButtonText);
+constexpr Colour kWhite = RgbColour(255, 255, 255);
+constexpr Colour kPaleBlue = RgbColour(222, 232, 250);
+constexpr Colour kLilac = RgbColour(128, 128, 255);
+constexpr Colour kCaptionBlue = RgbColour(96, 113, 232);
+constexpr Colour kWindow = FromSystemColour(SystemColour::Window);
+constexpr Colour kWindowText = FromSystemColour(SystemColour::WindowText);
+constexpr Colour kButtonText = FromSystemColour(SystemColour::ButtonText);
 
 constexpr auto kTransparent = BackStyle::Transparent;
 
@@ -75,7 +75,7 @@ constexpr std::array<Control, kControlCount> kControls{{
     {.id = ControlId::Image1, .name = "Image1", .kind = Kind::Image, .twips = {0, 0, 465, 480}, .settings = setting::Stretch,
      .picture = Picture::WindowIcon},
     {.id = ControlId::lblC, .name = "lblC", .kind = Kind::Label, .twips = {75, 3180, 6990, 210}, .font = kStatusFont,
-     .fore = rgb(0, 0, 255), .backStyle = kTransparent, .tabIndex = 5, .settings = setting::Flat},
+     .fore = RgbColour(0, 0, 255), .backStyle = kTransparent, .tabIndex = 5, .settings = setting::Flat},
     {.id = ControlId::Label1, .name = "Label1", .kind = Kind::Label, .twips = {1320, 1980, 4830, 300}, .font = kResultFont, .fore = kWhite,
      .back = kCaptionBlue, .tabIndex = 2, .settings = setting::Flat, .alignment = Alignment::Centre},
     {.id = ControlId::Label3, .name = "Label3", .kind = Kind::Label, .twips = {480, 30, 6570, 465}, .backStyle = kTransparent,

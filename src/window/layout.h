@@ -40,8 +40,8 @@ struct Colour {
 
     friend constexpr bool operator==(const Colour&, const Colour&) = default;
 };
-constexpr Colour rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {Colour::Source::Fixed, {r, g, b}}; }
-constexpr Colour systemColour(SystemColour c) { return {Colour::Source::System, {}, c}; }
+constexpr Colour RgbColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {Colour::Source::Fixed, {r, g, b}}; }
+constexpr Colour FromSystemColour(SystemColour c) { return {Colour::Source::System, {}, c}; }
 
 // Regular (not italic, underlined or struck out), Western character set.
 struct Font {
@@ -56,8 +56,8 @@ struct Twips {
 
 struct PixelRect {
     int left = 0, top = 0, right = 0, bottom = 0;
-    constexpr int width() const { return right - left; }
-    constexpr int height() const { return bottom - top; }
+    constexpr int Width() const { return right - left; }
+    constexpr int Height() const { return bottom - top; }
     friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 

@@ -13,10 +13,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavrel;
-    const auto digits = onlyDigits(fuzz::Widen(data, size));
+    const auto digits = OnlyDigits(fuzz::Widen(data, size));
     fuzz::Require(digits.find_first_not_of(u"0123456789") == std::u16string::npos, "filter let a non-digit pass");
     try {
-        const auto sent = text::toUtf8(amountText(amountValue(digits), u'.'));
+        const auto sent = text::ToUtf8(AmountText(AmountValue(digits), u'.'));
         double readBack = 0;
         const auto [end, error] = std::from_chars(sent.data(), sent.data() + sent.size(), readBack);
         fuzz::Require(error == std::errc{} && end == sent.data() + sent.size() && std::isfinite(readBack),
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < sizeof any) return 0;
     std::memcpy(&any, data, sizeof any);
     try {
-        fuzz::Require(!amountText(any, u',').empty(), "empty amount text");
+        fuzz::Require(!AmountText(any, u',').empty(), "empty amount text");
     } catch (const RunTimeError&) {
         fuzz::Require(!std::isfinite(any), "a finite amount was refused");
     }

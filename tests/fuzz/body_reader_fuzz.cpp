@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t limit = std::size_t{data[0]} * 97;
     const std::size_t expiresAfter = data[1];
     std::size_t made = 0, delivered = 0, last = 1;
-    const auto body = readBody(
+    const auto body = ReadBody(
         [&](char* buffer, std::size_t capacity) {
             fuzz::Require(capacity == kReadChunkBytes, "read asked for another size");
             fuzz::Require(last != 0, "read after an empty read");

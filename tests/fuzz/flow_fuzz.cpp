@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (view.failing >= 0 || closes) return 0;
     fuzz::Require(view.status.empty() && view.enabled && view.pointer == MousePointer::Default, "window left busy");
     try {
-        const auto fields = resultFields(page);
+        const auto fields = ReadResultFields(page);
         fuzz::Require(view.result == fields.second + u" @ " + fields.first + u" per Unit", "fields out of place");
-        fuzz::Require(flow.LastResult() == resultPair(fields), "LastResult differs from the pair");
+        fuzz::Require(flow.LastResult() == ResultPair(fields), "LastResult differs from the pair");
     } catch (const RunTimeError&) {
         fuzz::Require(view.result.empty() && flow.LastResult().empty(), "a result shown for a page without one");
     }

@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto from = input.substr(0, split);
     const auto to = split == std::u16string::npos ? input : input.substr(split + 1);
     try {
-        const auto fromCode = extractCode(from), toCode = extractCode(to);
+        const auto fromCode = ExtractCode(from), toCode = ExtractCode(to);
         fuzz::Require(from.find(fromCode) != std::u16string::npos, "code is not part of its selection");
-        const auto url = requestUrl(u"http://h", 1, fromCode, toCode, u',');
+        const auto url = RequestUrl(u"http://h", 1, fromCode, toCode, u',');
         const std::u16string query = url.substr(url.find(u'?') + 1);
         fuzz::Require(std::count(query.begin(), query.end(), u'&') == 3, "query lost its shape");
         fuzz::Require(std::count(query.begin(), query.end(), u'=') == 4, "query lost its shape");

@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace kavrel;
     const auto page = fuzz::Widen(data, size);
     try {
-        const auto fields = resultFields(page);
+        const auto fields = ReadResultFields(page);
         fuzz::Require(fields.first.find(u'<') == std::u16string::npos, "first field holds a tag");
         fuzz::Require(fields.second.find(u'<') == std::u16string::npos, "second field holds a tag");
         fuzz::Require(parsetex(page) == fields.first + u"~" + fields.second, "pair differs from its fields");

@@ -14,7 +14,7 @@ namespace {
 
 TEST(OnlyDigits, KeepsAsciiDigitsAndDropsEverythingElse) {
     // Sign, separators, blank, letter, and full-width, Arabic-Indic and superscript digits.
-    EXPECT_EQ(onlyDigits(u"-1,234.50 x\uFF11\u0661\u00B2"), u"123450");
+    EXPECT_EQ(OnlyDigits(u"-1,234.50 x\uFF11\u0661\u00B2"), u"123450");
 }
 
 // Each ends in " (ABC)" and yields a code of its own; they are ordered ignoring the case of ASCII letters.
@@ -24,12 +24,12 @@ TEST(CurrencyCatalogue, EntriesEndInAThreeLetterCodeYieldDistinctCodesAndAreInOr
     std::u16string previous;
     for (const auto entry : CurrencyCatalogue) {
         std::u16string key(entry);
-        EXPECT_TRUE(std::regex_search(text::toUtf8(key), endsInCode)) << text::toUtf8(key);
+        EXPECT_TRUE(std::regex_search(text::ToUtf8(key), endsInCode)) << text::ToUtf8(key);
         for (auto& c : key)
             if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        EXPECT_LT(previous, key) << text::toUtf8(key);  // punctuation sorts first
+        EXPECT_LT(previous, key) << text::ToUtf8(key);  // punctuation sorts first
         previous = key;
-        codes.insert(extractCode(entry));  // "CFA Franc (BCEAO) (XOF)" gives BCEAO
+        codes.insert(ExtractCode(entry));  // "CFA Franc (BCEAO) (XOF)" gives BCEAO
     }
     EXPECT_EQ(codes.size(), CurrencyCatalogue.size());
 }

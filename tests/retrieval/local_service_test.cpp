@@ -19,7 +19,7 @@ TEST(LocalService, LoopbackHostsGiveTheirAddressAndPortAndEveryOtherAddressNone)
         {u"http://127.0.0.1:65536", std::nullopt},     {u"http://127.0.0.1:87a0", std::nullopt},
         {u"http://127.0.0.1:", std::nullopt},
     };
-    for (const auto& [url, service] : cases) EXPECT_EQ(localService(url), service) << std::string(url.begin(), url.end());
+    for (const auto& [url, service] : cases) EXPECT_EQ(LocalServiceOf(url), service) << std::string(url.begin(), url.end());
 }
 
 }  // namespace

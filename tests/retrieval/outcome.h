@@ -7,11 +7,11 @@
 namespace kavrel {
 
 template <class Value, class Step>
-std::variant<Value, ErrorKind> outcome(Step step) {
+std::variant<Value, ErrorKind> Outcome(Step step) {
     try {
         return step();
     } catch (const RunTimeError& error) {
-        return error.kind();
+        return error.Kind();
     }
 }
 

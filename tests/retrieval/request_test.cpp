@@ -23,7 +23,7 @@ TEST(ExtractCode, CutsTheFirstBracketedGroup) {
         {u" (usd )", u"usd "}, {u"Euro (EUR", ErrorKind::InvalidArgument},
     };
     for (const auto& [selection, code] : cases)
-        EXPECT_EQ(outcome<std::u16string>([&] { return extractCode(selection); }), code) << text::toUtf8(selection);
+        EXPECT_EQ(Outcome<std::u16string>([&] { return ExtractCode(selection); }), code) << text::ToUtf8(selection);
 }
 
 TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
@@ -32,7 +32,7 @@ TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
     const std::pair<std::u16string, std::variant<double, ErrorKind>> cases[] = {
         {u"", 0.0}, {u"100", 100.0}, {belowLargest, 1.79769313486231e308}, {std::u16string(400, u'9'), ErrorKind::Overflow}};
     for (const auto& [digits, value] : cases)
-        EXPECT_EQ(outcome<double>([&] { return amountValue(digits); }), value) << digits.size() << " digits";
+        EXPECT_EQ(Outcome<double>([&] { return AmountValue(digits); }), value) << digits.size() << " digits";
 }
 
 TEST(AmountText, WritesFifteenSignificantDigits) {
@@ -41,14 +41,14 @@ TEST(AmountText, WritesFifteenSignificantDigits) {
         {1234567890123456789.0, u'.', u"1.23456789012346E+18"}, {2.5, u',', u"2,5"},
         {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow}};
     for (const auto& [amount, separator, expected] : cases)
-        EXPECT_EQ(outcome<std::u16string>([&] { return amountText(amount, separator); }), expected) << amount;
+        EXPECT_EQ(Outcome<std::u16string>([&] { return AmountText(amount, separator); }), expected) << amount;
 }
 
 TEST(RequestUrl, JoinsThePiecesAndEncodesEach) {
-    EXPECT_EQ(requestUrl(u"http://h", 1.5e15, u"A", u"B", u','),
+    EXPECT_EQ(RequestUrl(u"http://h", 1.5e15, u"A", u"B", u','),
               u"http://h/currency/convert?amt=1%2C5E%2B15&from=A&to=B&submit=Convert");
     // Typed codes cannot break the query.
-    EXPECT_EQ(requestUrl(u"http://h", 1, u"US D&to=X-._~", u"\u00e9/#?", u'.'),
+    EXPECT_EQ(RequestUrl(u"http://h", 1, u"US D&to=X-._~", u"\u00e9/#?", u'.'),
               u"http://h/currency/convert?amt=1&from=US%20D%26to%3DX-._~&to=%C3%A9%2F%23%3F&submit=Convert");
 }
 

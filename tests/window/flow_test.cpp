@@ -25,7 +25,7 @@ public:
     std::vector<double> amounts;  // one per request
     std::function<std::u16string()> answer = [] { return kResultPage; };
     ConversionFlow flow{view, [this](double amount, const std::u16string& from, const std::u16string& to) {
-                            view.log.push_back("GetCD " + text::toUtf8(from) + " " + text::toUtf8(to));
+                            view.log.push_back("GetCD " + text::ToUtf8(from) + " " + text::ToUtf8(to));
                             amounts.push_back(amount);
                             return answer();
                         }};

@@ -34,7 +34,7 @@ struct Options {
     bool top_level = false;
 };
 
-std::string utf8(std::wstring_view text) {
+std::string Utf8(std::wstring_view text) {
     if (text.empty()) return {};
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
@@ -44,27 +44,27 @@ std::string utf8(std::wstring_view text) {
     return out;
 }
 
-std::wstring class_of(HWND window) {
+std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
     const int length = GetClassNameW(window, name, 256);
     return {name, static_cast<size_t>(length > 0 ? length : 0)};
 }
 
-std::wstring stored_text(HWND window) {
+std::wstring StoredText(HWND window) {
     std::wstring text(kStoredTextLimit, L'\0');
     const int length = GetWindowTextW(window, text.data(), kStoredTextLimit);
     text.resize(static_cast<size_t>(length > 0 ? length : 0));
     return text;
 }
 
-DWORD process_of(HWND window) {
+DWORD ProcessOf(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     return pid;
 }
 
 // A blocked Kavrel must not block the inspector: every question carries a time-out.
-std::optional<LRESULT> ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
                              kAnswerTimeoutMs, &answer))
@@ -72,21 +72,21 @@ std::optional<LRESULT> ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM 
     return static_cast<LRESULT>(answer);
 }
 
-std::optional<std::wstring> asked_text(HWND window) {
-    const auto length = ask(window, WM_GETTEXTLENGTH);
+std::optional<std::wstring> AskedText(HWND window) {
+    const auto length = Ask(window, WM_GETTEXTLENGTH);
     if (!length || *length < 0) return std::nullopt;
     std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
-    const auto copied = ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const auto copied = Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     if (!copied) return std::nullopt;
     text.resize(static_cast<size_t>(*copied));
     return text;
 }
 
-std::optional<std::wstring> asked_item_text(HWND combo, LRESULT index) {
-    const auto length = ask(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+std::optional<std::wstring> AskedItemText(HWND combo, LRESULT index) {
+    const auto length = Ask(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
     if (!length || *length < 0) return std::nullopt;
     std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
-    const auto copied = ask(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+    const auto copied = Ask(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
                             reinterpret_cast<LPARAM>(text.data()));
     if (!copied || *copied < 0) return std::nullopt;
     text.resize(static_cast<size_t>(*copied));
@@ -102,41 +102,41 @@ struct Field {
 
 class Record {
 public:
-    void text(const char* name, std::wstring_view value) { fields_.push_back({name, utf8(value), true}); }
-    void number(const char* name, long long value) { fields_.push_back({name, std::to_string(value), false}); }
-    void flag(const char* name, bool value) { fields_.push_back({name, value ? "true" : "false", false}); }
-    void handle(const char* name, HWND value) {
+    void Text(const char* name, std::wstring_view value) { fields_.push_back({name, Utf8(value), true}); }
+    void Number(const char* name, long long value) { fields_.push_back({name, std::to_string(value), false}); }
+    void Flag(const char* name, bool value) { fields_.push_back({name, value ? "true" : "false", false}); }
+    void Handle(const char* name, HWND value) {
         char hex[32];
         // The whole pointer-sized value: unsigned long holds only 32 bits on 64-bit Windows.
         std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(value)));
         fields_.push_back({name, hex, true});
     }
 
-    std::string json() const {
+    std::string Json() const {
         std::string line = "{";
         for (const auto& field : fields_) {
             if (line.size() > 1) line += ',';
             line += '"';
             line += field.name;
             line += "\":";
-            line += field.quoted ? quoted(field.value) : field.value;
+            line += field.quoted ? Quoted(field.value) : field.value;
         }
         return line + "}\n";
     }
 
-    std::string tsv() const {
+    std::string Tsv() const {
         std::string line;
         for (const auto& field : fields_) {
             if (!line.empty()) line += '\t';
             line += field.name;
             line += '=';
-            line += escaped(field.value);
+            line += Escaped(field.value);
         }
         return line + "\n";
     }
 
 private:
-    static std::string quoted(std::string_view value) {
+    static std::string Quoted(std::string_view value) {
         std::string out = "\"";
         for (const char c : value) {
             if (c == '"' || c == '\\') {
@@ -153,7 +153,7 @@ private:
         return out + '"';
     }
 
-    static std::string escaped(std::string_view value) {
+    static std::string Escaped(std::string_view value) {
         std::string out;
         for (const char c : value) {
             if (c == '\t') out += "\\t";
@@ -168,27 +168,27 @@ private:
     std::vector<Field> fields_;
 };
 
-HWND focus_of(HWND window) {
+HWND FocusOf(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
-void add_kind_specific(Record& record, HWND window, const std::wstring& kind) {
+void AddKindSpecific(Record& record, HWND window, const std::wstring& kind) {
     if (lstrcmpiW(kind.c_str(), L"Button") == 0) {
-        if (const auto check = ask(window, BM_GETCHECK)) record.number("check", *check);
+        if (const auto check = Ask(window, BM_GETCHECK)) record.Number("check", *check);
     } else if (lstrcmpiW(kind.c_str(), L"ComboBox") == 0) {
-        const auto count = ask(window, CB_GETCOUNT);
-        const auto selected = ask(window, CB_GETCURSEL);
-        if (count) record.number("count", *count);
-        if (selected) record.number("cursel", *selected);
+        const auto count = Ask(window, CB_GETCOUNT);
+        const auto selected = Ask(window, CB_GETCURSEL);
+        if (count) record.Number("count", *count);
+        if (selected) record.Number("cursel", *selected);
         if (selected && *selected >= 0)
-            if (const auto item = asked_item_text(window, *selected)) record.text("seltext", *item);
+            if (const auto item = AskedItemText(window, *selected)) record.Text("seltext", *item);
     }
 }
 
-int screen_dpi() {
+int ScreenDpi() {
     const HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
@@ -197,40 +197,40 @@ int screen_dpi() {
 
 // A child of Kavrel's window by its name in the layout (from its identifier)
 // and the rectangle the layout gives it in the client area, in pixels.
-void add_layout(Record& record, HWND window, HWND kavrel) {
+void AddLayout(Record& record, HWND window, HWND kavrel) {
     if (GetAncestor(window, GA_PARENT) != kavrel) return;  // a combo box's own parts reuse small identifiers
     const auto id = kavrel::layout::ControlIdOf(GetDlgCtrlID(window));
     if (!id) return;
     const auto& control = kavrel::layout::FormControls()[kavrel::layout::IndexOf(*id)];
-    const auto rect = kavrel::layout::Pixels(control.twips, screen_dpi());
-    record.text("name", std::wstring(control.name.begin(), control.name.end()));
-    record.number("layout_x", rect.left);
-    record.number("layout_y", rect.top);
-    record.number("layout_w", rect.width());
-    record.number("layout_h", rect.height());
+    const auto rect = kavrel::layout::Pixels(control.twips, ScreenDpi());
+    record.Text("name", std::wstring(control.name.begin(), control.name.end()));
+    record.Number("layout_x", rect.left);
+    record.Number("layout_y", rect.top);
+    record.Number("layout_w", rect.Width());
+    record.Number("layout_h", rect.Height());
 }
 
-Record describe(HWND window, HWND focus, bool responding) {
+Record Describe(HWND window, HWND focus, bool responding) {
     Record record;
-    const std::wstring kind = class_of(window);
+    const std::wstring kind = ClassOf(window);
     RECT rect{};
     GetWindowRect(window, &rect);
-    record.handle("hwnd", window);
+    record.Handle("hwnd", window);
     const HWND parent = GetAncestor(window, GA_PARENT);
-    record.handle("parent", parent == GetDesktopWindow() ? nullptr : parent);
-    record.number("id", GetDlgCtrlID(window));
-    record.text("class", kind);
-    record.text("text", stored_text(window));
-    record.number("x", rect.left);
-    record.number("y", rect.top);
-    record.number("w", rect.right - rect.left);
-    record.number("h", rect.bottom - rect.top);
-    record.flag("visible", IsWindowVisible(window) != FALSE);
-    record.flag("enabled", IsWindowEnabled(window) != FALSE);
-    record.flag("focus", window == focus);
+    record.Handle("parent", parent == GetDesktopWindow() ? nullptr : parent);
+    record.Number("id", GetDlgCtrlID(window));
+    record.Text("class", kind);
+    record.Text("text", StoredText(window));
+    record.Number("x", rect.left);
+    record.Number("y", rect.top);
+    record.Number("w", rect.right - rect.left);
+    record.Number("h", rect.bottom - rect.top);
+    record.Flag("visible", IsWindowVisible(window) != FALSE);
+    record.Flag("enabled", IsWindowEnabled(window) != FALSE);
+    record.Flag("focus", window == focus);
     if (responding) {
-        if (const auto value = asked_text(window)) record.text("value", *value);
-        add_kind_specific(record, window, kind);
+        if (const auto value = AskedText(window)) record.Text("value", *value);
+        AddKindSpecific(record, window, kind);
     }
     return record;
 }
@@ -240,43 +240,43 @@ struct Search {
     HWND found = nullptr;
 };
 
-BOOL CALLBACK match_kavrel(HWND window, LPARAM context) {
+BOOL CALLBACK MatchKavrel(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<Search*>(context);
-    if (search.pid && process_of(window) != *search.pid) return TRUE;
-    if (stored_text(window) != L"Kavrel") return TRUE;
+    if (search.pid && ProcessOf(window) != *search.pid) return TRUE;
+    if (StoredText(window) != L"Kavrel") return TRUE;
     search.found = window;
     return FALSE;
 }
 
-HWND find_kavrel(std::optional<DWORD> pid) {
+HWND FindKavrel(std::optional<DWORD> pid) {
     Search search{pid};
-    EnumWindows(match_kavrel, reinterpret_cast<LPARAM>(&search));
+    EnumWindows(MatchKavrel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-BOOL CALLBACK collect(HWND window, LPARAM context) {
+BOOL CALLBACK Collect(HWND window, LPARAM context) {
     reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> children_of(HWND window) {
+std::vector<HWND> ChildrenOf(HWND window) {
     std::vector<HWND> windows;
-    EnumChildWindows(window, collect, reinterpret_cast<LPARAM>(&windows));
+    EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
-std::vector<HWND> top_level_of(DWORD pid) {
+std::vector<HWND> TopLevelOf(DWORD pid) {
     std::vector<HWND> all;
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&all));
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
     std::vector<HWND> mine;
     for (HWND window : all)
-        if (process_of(window) == pid) mine.push_back(window);
+        if (ProcessOf(window) == pid) mine.push_back(window);
     return mine;
 }
 
-bool answers(HWND window) { return ask(window, WM_NULL).has_value(); }
+bool Answers(HWND window) { return Ask(window, WM_NULL).has_value(); }
 
-std::optional<Options> parse(int argc, char** argv) {
+std::optional<Options> Parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -288,8 +288,8 @@ std::optional<Options> parse(int argc, char** argv) {
     return options;
 }
 
-void print(const Record& record, bool tsv) {
-    const std::string line = tsv ? record.tsv() : record.json();
+void Print(const Record& record, bool tsv) {
+    const std::string line = tsv ? record.Tsv() : record.Json();
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
@@ -297,30 +297,30 @@ void print(const Record& record, bool tsv) {
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
-    const auto options = parse(argc, argv);
+    const auto options = Parse(argc, argv);
     if (!options) {
         std::fputs("usage: kavrel-inspect [--windows] [--pid N] [--tsv]\n", stderr);
         return 1;
     }
-    const HWND kavrel = find_kavrel(options->pid);
+    const HWND kavrel = FindKavrel(options->pid);
     if (!kavrel) {
         std::fputs("kavrel-inspect: no window titled \"Kavrel\"\n", stderr);
         return 2;
     }
-    const bool responding = answers(kavrel);
-    const HWND focus = focus_of(kavrel);
+    const bool responding = Answers(kavrel);
+    const HWND focus = FocusOf(kavrel);
 
-    Record top = describe(kavrel, focus, responding);
-    top.number("pid", process_of(kavrel));
-    top.flag("responding", responding);
-    print(top, options->tsv);
+    Record top = Describe(kavrel, focus, responding);
+    top.Number("pid", ProcessOf(kavrel));
+    top.Flag("responding", responding);
+    Print(top, options->tsv);
 
-    const auto others = options->top_level ? top_level_of(process_of(kavrel)) : children_of(kavrel);
+    const auto others = options->top_level ? TopLevelOf(ProcessOf(kavrel)) : ChildrenOf(kavrel);
     for (HWND window : others)
         if (window != kavrel) {
-            Record record = describe(window, focus, responding);
-            add_layout(record, window, kavrel);
-            print(record, options->tsv);
+            Record record = Describe(window, focus, responding);
+            AddLayout(record, window, kavrel);
+            Print(record, options->tsv);
         }
     return 0;
 }

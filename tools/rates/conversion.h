@@ -38,13 +38,13 @@ struct Refusal {
 
 using ConversionAnswer = std::variant<Conversion, Refusal>;
 
-ConversionAnswer convert(const RateTable& table, const ConversionQuery& query);
+ConversionAnswer Convert(const RateTable& table, const ConversionQuery& query);
 
 // The amount as a number of at least 0, or nullopt when the text is not one.
 // Accepts digits with one optional decimal point or comma (Kavrel writes the
 // user's decimal separator) and an optional exponent ("1E+15"). A blank in
 // place of the exponent's "+" is read as "+", since an unescaped "+" in a
 // query decodes to a blank.
-std::optional<double> parseAmount(std::string_view text);
+std::optional<double> ParseAmount(std::string_view text);
 
 }  // namespace kavrel::rates

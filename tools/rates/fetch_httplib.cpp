@@ -11,12 +11,12 @@ namespace {
 constexpr time_t kConnectSeconds = 10;
 constexpr time_t kReadSeconds = 30;
 
-[[noreturn]] void fail(const std::string& url, const std::string& what) {
+[[noreturn]] void Fail(const std::string& url, const std::string& what) {
     throw RunTimeError(ErrorKind::InvalidArgument, url + ": " + what);
 }
 
 // What went wrong, in words; httplib's own names are terse.
-std::string described(httplib::Error error) {
+std::string Described(httplib::Error error) {
     using enum httplib::Error;
     static constexpr std::pair<httplib::Error, const char*> kWords[] = {
         {Connection, "could not connect"},
@@ -36,8 +36,8 @@ std::string described(httplib::Error error) {
 
 }  // namespace
 
-std::string fetchReferenceFile(const std::string& url, const std::string& caFile, std::stop_token stop) {
-    if (!isFetchableUrl(url)) fail(url, "not an http:// or https:// address");
+std::string FetchReferenceFile(const std::string& url, const std::string& caFile, std::stop_token stop) {
+    if (!IsFetchableUrl(url)) Fail(url, "not an http:// or https:// address");
     const auto pathStart = url.find('/', url.find("://") + 3);
     httplib::Client client(url.substr(0, pathStart));
     client.enable_server_certificate_verification(true);
@@ -54,14 +54,14 @@ std::string fetchReferenceFile(const std::string& url, const std::string& caFile
             body.append(data, size);
             return body.size() <= kMaxReferenceFileBytes && !stop.stop_requested();
         });
-    if (stop.stop_requested()) fail(url, "stopped");
-    if (body.size() > kMaxReferenceFileBytes) fail(url, "more bytes than a reference file may have");
+    if (stop.stop_requested()) Fail(url, "stopped");
+    if (body.size() > kMaxReferenceFileBytes) Fail(url, "more bytes than a reference file may have");
     if (!result) {
         const auto verify = client.get_openssl_verify_result();  // -1 without TLS
-        fail(url, described(result.error()) +
+        Fail(url, Described(result.error()) +
                       (verify > X509_V_OK ? std::string(" (") + X509_verify_cert_error_string(verify) + ")" : ""));
     }
-    if (result->status != 200) fail(url, "HTTP status " + std::to_string(result->status));
+    if (result->status != 200) Fail(url, "HTTP status " + std::to_string(result->status));
     return body;
 }
 

@@ -36,9 +36,9 @@ public:
     explicit CancellableRequest(HINTERNET handle) : handle_(handle) {}
     CancellableRequest(const CancellableRequest&) = delete;
     CancellableRequest& operator=(const CancellableRequest&) = delete;
-    ~CancellableRequest() { close(); }
-    HINTERNET get() const { return handle_.load(); }
-    void close() {
+    ~CancellableRequest() { Close(); }
+    HINTERNET Get() const { return handle_.load(); }
+    void Close() {
         if (const HINTERNET handle = handle_.exchange(nullptr)) WinHttpCloseHandle(handle);
     }
 
@@ -46,12 +46,12 @@ private:
     std::atomic<HINTERNET> handle_;
 };
 
-[[noreturn]] void fail(const std::string& url, const std::string& what) {
+[[noreturn]] void Fail(const std::string& url, const std::string& what) {
     throw RunTimeError(ErrorKind::InvalidArgument, url + ": " + what);
 }
 
 // What went wrong, in words, for the errors a fetch meets.
-[[noreturn]] void failWithLastError(const std::string& url) {
+[[noreturn]] void FailWithLastError(const std::string& url) {
     const DWORD error = GetLastError();
     static constexpr std::pair<DWORD, const char*> kWords[] = {
         {ERROR_WINHTTP_CANNOT_CONNECT, "could not connect"},
@@ -65,11 +65,11 @@ private:
         {ERROR_WINHTTP_INVALID_URL, "not an address"},
     };
     for (const auto& [known, words] : kWords)
-        if (error == known) fail(url, words);
-    fail(url, "WinHTTP error " + std::to_string(error));
+        if (error == known) Fail(url, words);
+    Fail(url, "WinHTTP error " + std::to_string(error));
 }
 
-std::wstring wide(const std::string& text) {
+std::wstring Wide(const std::string& text) {
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
@@ -83,12 +83,12 @@ struct Address {
     bool secure = false;
 };
 
-Address split(const std::string& url) {
-    const auto wideUrl = wide(url);
+Address Split(const std::string& url) {
+    const auto wideUrl = Wide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wideUrl.c_str(), 0, 0, &parts)) failWithLastError(url);
+    if (!WinHttpCrackUrl(wideUrl.c_str(), 0, 0, &parts)) FailWithLastError(url);
     Address address{std::wstring(parts.lpszHostName, parts.dwHostNameLength), parts.nPort,
                     std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
                         std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength),
@@ -97,54 +97,54 @@ Address split(const std::string& url) {
     return address;
 }
 
-Internet opened(HINTERNET handle, const std::string& url) {
-    if (!handle) failWithLastError(url);
+Internet Opened(HINTERNET handle, const std::string& url) {
+    if (!handle) FailWithLastError(url);
     return Internet(handle);
 }
 
-DWORD statusCode(HINTERNET request, const std::string& url) {
+DWORD StatusCode(HINTERNET request, const std::string& url) {
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        failWithLastError(url);
+        FailWithLastError(url);
     return status;
 }
 
-std::string body(const CancellableRequest& request, const std::string& url) {
+std::string Body(const CancellableRequest& request, const std::string& url) {
     std::string text;
     std::array<char, kReadChunk> chunk;
     for (DWORD read = 0;;) {
-        if (!WinHttpReadData(request.get(), chunk.data(), kReadChunk, &read)) failWithLastError(url);
+        if (!WinHttpReadData(request.Get(), chunk.data(), kReadChunk, &read)) FailWithLastError(url);
         if (read == 0) return text;
         text.append(chunk.data(), read);
-        if (text.size() > kMaxReferenceFileBytes) fail(url, "more bytes than a reference file may have");
+        if (text.size() > kMaxReferenceFileBytes) Fail(url, "more bytes than a reference file may have");
     }
 }
 
 }  // namespace
 
-std::string fetchReferenceFile(const std::string& url, const std::string& caFile, std::stop_token stop) {
-    if (!isFetchableUrl(url)) fail(url, "not an http:// or https:// address");
-    if (!caFile.empty()) fail(url, "a CA file is not used on Windows: the system's certificate store is");
-    const auto address = split(url);
-    const auto session = opened(
+std::string FetchReferenceFile(const std::string& url, const std::string& caFile, std::stop_token stop) {
+    if (!IsFetchableUrl(url)) Fail(url, "not an http:// or https:// address");
+    if (!caFile.empty()) Fail(url, "a CA file is not used on Windows: the system's certificate store is");
+    const auto address = Split(url);
+    const auto session = Opened(
         WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
         url);
     WinHttpSetTimeouts(session.get(), kResolveMs, kConnectMs, kSendMs, kReceiveMs);
-    const auto connection = opened(WinHttpConnect(session.get(), address.host.c_str(), address.port, 0), url);
-    CancellableRequest request(opened(WinHttpOpenRequest(connection.get(), L"GET", address.path.c_str(), nullptr,
+    const auto connection = Opened(WinHttpConnect(session.get(), address.host.c_str(), address.port, 0), url);
+    CancellableRequest request(Opened(WinHttpOpenRequest(connection.get(), L"GET", address.path.c_str(), nullptr,
                                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                          address.secure ? WINHTTP_FLAG_SECURE : 0),
                                       url)
                                    .release());
-    const std::stop_callback cancel(stop, [&request] { request.close(); });
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr))
-        failWithLastError(url);
-    if (const auto status = statusCode(request.get(), url); status != 200)
-        fail(url, "HTTP status " + std::to_string(status));
-    return body(request, url);
+    const std::stop_callback cancel(stop, [&request] { request.Close(); });
+    if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.Get(), nullptr))
+        FailWithLastError(url);
+    if (const auto status = StatusCode(request.Get(), url); status != 200)
+        Fail(url, "HTTP status " + std::to_string(status));
+    return Body(request, url);
 }
 
 }  // namespace kavrel::rates

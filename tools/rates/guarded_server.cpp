@@ -43,7 +43,7 @@ struct PlainAnswer {
     std::string_view body;
 };
 
-PlainAnswer plainAnswer(std::string_view status, std::string_view body) {
+PlainAnswer PlainAnswerFor(std::string_view status, std::string_view body) {
     return {"HTTP/1.1 " + std::string(status) + "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
                 std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n",
             body};
@@ -52,7 +52,7 @@ PlainAnswer plainAnswer(std::string_view status, std::string_view body) {
 enum class End { Peer, Local };
 
 // The numeric address and port of one end of a connection; "" and 0 when unknown.
-std::pair<std::string, int> endpoint(socket_t socket, End end) {
+std::pair<std::string, int> Endpoint(socket_t socket, End end) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     auto* raw = reinterpret_cast<sockaddr*>(&address);
@@ -75,16 +75,16 @@ public:
     ClientSocket& operator=(ClientSocket&&) = delete;
     ~ClientSocket() {
         if (socket_ == INVALID_SOCKET) return;
-        endSending(socket_);
+        EndSending(socket_);
         std::vector<char> unread(kReadBufferBytes);
-        for (std::size_t drained = 0; drained < kDrainedBytes && waitReadable(socket_, milliseconds(0));) {
-            const auto count = receiveSome(socket_, unread.data(), unread.size());
+        for (std::size_t drained = 0; drained < kDrainedBytes && WaitReadable(socket_, milliseconds(0));) {
+            const auto count = ReceiveSome(socket_, unread.data(), unread.size());
             if (count <= 0) break;
             drained += static_cast<std::size_t>(count);
         }
-        closeSocket(socket_);
+        CloseSocket(socket_);
     }
-    socket_t get() const { return socket_; }
+    socket_t Get() const { return socket_; }
 
 private:
     socket_t socket_;
@@ -105,14 +105,14 @@ public:
             : admission_(admission), client_(std::move(client)), socket_(socket) {}
         Place(const Place&) = delete;
         Place& operator=(const Place&) = delete;
-        ~Place() { admission_.leave(*this); }
+        ~Place() { admission_.Leave(*this); }
 
         // Offers the place to new connections while the connection waits for
         // its next request; it is offered from its admission to its first byte.
-        void idle() { admission_.idle(*this); }
+        void Idle() { admission_.Idle(*this); }
         // Ends the wait; false when the place was taken over and the connection must end.
-        bool resume() { return admission_.resume(*this); }
-        bool takenOver() const { return takenOver_; }
+        bool Resume() { return admission_.Resume(*this); }
+        bool TakenOver() const { return takenOver_; }
 
     private:
         friend class Admission;
@@ -124,63 +124,63 @@ public:
     };
 
     // A place for a connection of `client`, none beyond the caps.
-    std::unique_ptr<Place> admit(const std::string& client, socket_t socket) {
+    std::unique_ptr<Place> Admit(const std::string& client, socket_t socket) {
         const std::lock_guard lock(mutex_);
         const auto ofClient = [&](const Place& place) { return place.client_ == client; };
-        if (count(client) >= limits_.perClient && !takeOverIdle(ofClient)) return nullptr;
-        if (total_ >= limits_.total && !takeOverIdle([](const Place&) { return true; })) return nullptr;
+        if (Count(client) >= limits_.perClient && !TakeOverIdle(ofClient)) return nullptr;
+        if (total_ >= limits_.total && !TakeOverIdle([](const Place&) { return true; })) return nullptr;
         ++perClient_[client];
         ++total_;
         auto place = std::make_unique<Place>(*this, client, socket);
-        offer(*place);
+        Offer(*place);
         return place;
     }
 
 private:
-    std::size_t count(const std::string& client) const {
+    std::size_t Count(const std::string& client) const {
         const auto found = perClient_.find(client);
         return found == perClient_.end() ? 0 : found->second;
     }
 
-    void offer(Place& place) { place.offered_ = idle_.insert(idle_.end(), &place); }
-    void withdraw(Place& place) {
+    void Offer(Place& place) { place.offered_ = idle_.insert(idle_.end(), &place); }
+    void Withdraw(Place& place) {
         if (place.offered_) idle_.erase(*std::exchange(place.offered_, std::nullopt));
     }
 
-    void release(const std::string& client) {
+    void Release(const std::string& client) {
         --total_;
         if (const auto found = perClient_.find(client); --found->second == 0) perClient_.erase(found);
     }
 
     // The socket tells whether a request has begun: the connection's thread may not have seen it yet.
     template <class Which>
-    bool takeOverIdle(Which which) {
+    bool TakeOverIdle(Which which) {
         const auto found = std::find_if(idle_.begin(), idle_.end(), [&](const Place* place) {
-            return which(*place) && !waitReadable(place->socket_, milliseconds(0));
+            return which(*place) && !WaitReadable(place->socket_, milliseconds(0));
         });
         if (found == idle_.end()) return false;
         Place& place = **found;
-        withdraw(place);
+        Withdraw(place);
         place.takenOver_ = true;
-        release(place.client_);
+        Release(place.client_);
         return true;
     }
 
-    void idle(Place& place) {
+    void Idle(Place& place) {
         const std::lock_guard lock(mutex_);
-        if (!place.takenOver_ && !place.offered_) offer(place);
+        if (!place.takenOver_ && !place.offered_) Offer(place);
     }
 
-    bool resume(Place& place) {
+    bool Resume(Place& place) {
         const std::lock_guard lock(mutex_);
-        withdraw(place);
+        Withdraw(place);
         return !place.takenOver_;
     }
 
-    void leave(Place& place) {
+    void Leave(Place& place) {
         const std::lock_guard lock(mutex_);
-        withdraw(place);
-        if (!place.takenOver_) release(place.client_);
+        Withdraw(place);
+        if (!place.takenOver_) Release(place.client_);
     }
 
     const ConnectionLimits& limits_;
@@ -200,7 +200,7 @@ enum class Head { Whole, Missing, LineTooLong, TooLarge };
 // take megabytes of a thread's stack, more than Windows gives one), and
 // compressing a page costs more than sending it (brotli took some 60 ms of
 // processor time for the home page).
-bool ignoredHeader(std::string_view line) {
+bool IgnoredHeader(std::string_view line) {
     const auto name = line.substr(0, line.find(':'));  // as httplib reads it
     const auto named = [name](std::string_view ignored) {
         return std::equal(name.begin(), name.end(), ignored.begin(), ignored.end(),
@@ -220,7 +220,7 @@ public:
         : socket_(socket), peer_(std::move(peer)), limits_(limits), stopping_(std::move(stopping)) {}
 
     // The next request: the connection may wait idle for it until its time is up.
-    void beginRequest() {
+    void BeginRequest() {
         pending_.erase(0, taken_);
         taken_ = 0;
         deadline_ = Clock::now() + limits_.requestTime;
@@ -230,11 +230,11 @@ public:
 
     // Waits for the first byte of the request. False when the connection is
     // to end: its time ran out, the service stops, or `mayWait` says no.
-    bool awaitRequest(const std::function<bool()>& mayWait) {
+    bool AwaitRequest(const std::function<bool()>& mayWait) {
         if (taken_ < pending_.size()) return true;  // pipelined
-        while (const auto wait = nextWait()) {
+        while (const auto wait = NextWait()) {
             if (!mayWait()) return false;
-            if (waitReadable(socket_, *wait)) return true;
+            if (WaitReadable(socket_, *wait)) return true;
         }
         return false;
     }
@@ -242,7 +242,7 @@ public:
     // Receives the head from its first byte on, within the time and sizes a
     // request has, and takes the ignored header lines out. It is read line by
     // line as httplib reads it: it ends at the first line that is "\r\n" alone.
-    Head receiveHead() {
+    Head ReceiveHead() {
         deadline_ = Clock::now() + limits_.requestTime;
         std::size_t line = taken_;
         for (;;) {
@@ -254,7 +254,7 @@ public:
             }
             if (received > limits_.requestBytes) return Head::TooLarge;
             if (lineEnd == std::string::npos) {
-                if (receive() <= 0) return Head::Missing;
+                if (Receive() <= 0) return Head::Missing;
                 continue;
             }
             const std::string_view text(pending_.data() + line, lineEnd + 1 - line);
@@ -262,7 +262,7 @@ public:
                 exchange_.requestLine = text.substr(0, text.find_last_not_of("\r\n") + 1);
             } else if (text == "\r\n") {
                 return Head::Whole;
-            } else if (ignoredHeader(text)) {
+            } else if (IgnoredHeader(text)) {
                 pending_.erase(line, text.size());
                 continue;
             }
@@ -271,15 +271,15 @@ public:
     }
 
     // Whether the request broke its limits or the connection failed: it must end.
-    bool broken() const { return broken_; }
-    const Exchange& exchange() const { return exchange_; }
+    bool Broken() const { return broken_; }
+    const Exchange& CurrentExchange() const { return exchange_; }
 
-    bool is_readable() const override { return taken_ < pending_.size() || waitReadable(socket_, milliseconds(0)); }
+    bool is_readable() const override { return taken_ < pending_.size() || WaitReadable(socket_, milliseconds(0)); }
     bool is_writable() const override { return !broken_; }
 
     ssize_t read(char* data, size_t size) override {
         if (taken_ == pending_.size()) {
-            if (const auto received = receive(); received <= 0) return received;
+            if (const auto received = Receive(); received <= 0) return received;
         }
         const auto count = std::min(size, pending_.size() - taken_);
         if (requestBytes_ + count > limits_.requestBytes) {
@@ -296,11 +296,11 @@ public:
     ssize_t write(const char* data, size_t size) override {
         std::size_t sent = 0;
         while (sent < size) {
-            const auto count = sendSome(socket_, data + sent, size - sent);
+            const auto count = SendSome(socket_, data + sent, size - sent);
             if (count <= 0) break;
             sent += static_cast<std::size_t>(count);
         }
-        noteAnswer({data, size}, sent);
+        NoteAnswer({data, size}, sent);
         if (sent < size) {
             broken_ = true;
             return -1;
@@ -310,14 +310,14 @@ public:
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override { std::tie(ip, port) = peer_; }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        if (!local_) local_ = endpoint(socket_, End::Local);
+        if (!local_) local_ = Endpoint(socket_, End::Local);
         std::tie(ip, port) = *local_;
     }
     socket_t socket() const override { return socket_; }
 
 private:
     // The next wait for bytes: a slice of the time left; none once it is up or the service stops.
-    std::optional<milliseconds> nextWait() const {
+    std::optional<milliseconds> NextWait() const {
         if (stopping_()) return std::nullopt;
         const auto left = std::chrono::ceil<milliseconds>(deadline_ - Clock::now());
         if (left <= milliseconds(0)) return std::nullopt;
@@ -325,12 +325,12 @@ private:
     }
 
     // Appends what comes next: the count of bytes, 0 at the connection's end, -1 on a failure.
-    ssize_t receive() {
-        while (const auto wait = nextWait()) {
-            if (!waitReadable(socket_, *wait)) continue;
+    ssize_t Receive() {
+        while (const auto wait = NextWait()) {
+            if (!WaitReadable(socket_, *wait)) continue;
             const auto before = pending_.size();
             pending_.resize(before + kReadBufferBytes);
-            const auto count = receiveSome(socket_, pending_.data() + before, kReadBufferBytes);
+            const auto count = ReceiveSome(socket_, pending_.data() + before, kReadBufferBytes);
             pending_.resize(before + static_cast<std::size_t>(std::max<std::ptrdiff_t>(count, 0)));
             if (count < 0) break;
             return count;
@@ -341,7 +341,7 @@ private:
 
     // httplib writes an answer's head in one piece, then its body: the first
     // write of an answer tells its status. An interim "100 Continue" is not the answer.
-    void noteAnswer(std::string_view bytes, std::size_t sent) {
+    void NoteAnswer(std::string_view bytes, std::size_t sent) {
         if (exchange_.status != 0) {
             exchange_.bodyBytes += sent;
             return;
@@ -366,11 +366,11 @@ private:
 };
 
 // Answers a head beyond its limits; the connection then ends.
-bool refuseHead(ConnectionStream& stream, Head head) {
+bool RefuseHead(ConnectionStream& stream, Head head) {
     const auto [status, body] = head == Head::LineTooLong
                                     ? std::pair("414 URI Too Long", "The request line is too long.\n")
                                     : std::pair("431 Request Header Fields Too Large", "The request's head is too large.\n");
-    const auto answer = plainAnswer(status, body);
+    const auto answer = PlainAnswerFor(status, body);
     stream.write(answer.head.data(), answer.head.size());
     stream.write(answer.body.data(), answer.body.size());
     return false;
@@ -400,25 +400,25 @@ public:
         : core_(core), limit_(limit), serve_(std::move(serve)) {}
     ConnectionThreads(const ConnectionThreads&) = delete;
     ConnectionThreads& operator=(const ConnectionThreads&) = delete;
-    ~ConnectionThreads() { finish(); }
+    ~ConnectionThreads() { Finish(); }
 
-    void run(GuardedServer::Connection connection) {
+    void Run(GuardedServer::Connection connection) {
         const std::lock_guard lock(mutex_);
         waiting_.push_back({std::move(connection), Clock::now()});
-        if (idle_ < waiting_.size() && threads_.size() < core_) start();
-        startForStalled();
+        if (idle_ < waiting_.size() && threads_.size() < core_) Start();
+        StartForStalled();
         ready_.notify_one();
     }
 
     // Called also when no connection has come for a while.
-    void serveStalled() {
+    void ServeStalled() {
         const std::lock_guard lock(mutex_);
-        startForStalled();
+        StartForStalled();
     }
 
     // Serves what waits and ends the threads: the connections end on their
     // own once the service stops.
-    void finish() {
+    void Finish() {
         {
             const std::lock_guard lock(mutex_);
             finishing_ = true;
@@ -434,19 +434,19 @@ private:
         Clock::time_point since;
     };
 
-    void start() {
+    void Start() {
         ++idle_;  // until it takes a connection
-        threads_.emplace_back([this] { work(); });
+        threads_.emplace_back([this] { Work(); });
     }
 
-    void startForStalled() {
+    void StartForStalled() {
         const auto stalledSince = Clock::now() - kStall;
         const auto stalled = static_cast<std::size_t>(std::count_if(
             waiting_.begin(), waiting_.end(), [&](const Waiting& waiting) { return waiting.since <= stalledSince; }));
-        while (idle_ < stalled && threads_.size() < limit_) start();
+        while (idle_ < stalled && threads_.size() < limit_) Start();
     }
 
-    void work() {
+    void Work() {
         std::unique_lock lock(mutex_);
         for (;;) {
             ready_.wait(lock, [this] { return finishing_ || !waiting_.empty(); });
@@ -480,8 +480,8 @@ class OnAcceptThread final : public httplib::TaskQueue {
 public:
     explicit OnAcceptThread(ConnectionThreads& threads) : threads_(threads) {}
     void enqueue(std::function<void()> task) override { task(); }
-    void on_idle() override { threads_.serveStalled(); }
-    void shutdown() override { threads_.finish(); }
+    void on_idle() override { threads_.ServeStalled(); }
+    void shutdown() override { threads_.Finish(); }
 
 private:
     ConnectionThreads& threads_;
@@ -499,7 +499,7 @@ struct GuardedServer::Connections {
 GuardedServer::GuardedServer(const ConnectionLimits& limits, std::function<void(const Exchange&)> log)
     : limits_(limits),
       log_(std::move(log)),
-      connections_(std::make_unique<Connections>(limits_, [this](Connection& connection) { serve(connection); })) {
+      connections_(std::make_unique<Connections>(limits_, [this](Connection& connection) { Serve(connection); })) {
     // httplib takes ownership of the queue it is handed.
     new_task_queue = [this] { return std::make_unique<OnAcceptThread>(connections_->threads).release(); };
     set_keep_alive_max_count(limits_.requestsPerConnection);
@@ -510,43 +510,43 @@ GuardedServer::GuardedServer(const ConnectionLimits& limits, std::function<void(
 
 GuardedServer::~GuardedServer() = default;
 
-void GuardedServer::lengthenListenQueue() { ::listen(svr_sock_, SOMAXCONN); }
+void GuardedServer::LengthenListenQueue() { ::listen(svr_sock_, SOMAXCONN); }
 
 bool GuardedServer::process_and_close_socket(socket_t socket) {
     ClientSocket accepted(socket);
-    auto peer = endpoint(socket, End::Peer);
-    auto place = connections_->admission.admit(peer.first, socket);
+    auto peer = Endpoint(socket, End::Peer);
+    auto place = connections_->admission.Admit(peer.first, socket);
     if (!place) {
-        refuse(socket, peer.first);
+        Refuse(socket, peer.first);
         return false;
     }
-    connections_->threads.run(Connection{std::move(accepted), std::move(peer), std::move(place)});
+    connections_->threads.Run(Connection{std::move(accepted), std::move(peer), std::move(place)});
     return true;
 }
 
 // Sent at once, before the request is read: a new socket's send buffer takes it whole.
-void GuardedServer::refuse(socket_t socket, const std::string& client) const {
-    const auto [head, body] = plainAnswer("503 Service Unavailable", "Too many connections: try again shortly.\n");
+void GuardedServer::Refuse(socket_t socket, const std::string& client) const {
+    const auto [head, body] = PlainAnswerFor("503 Service Unavailable", "Too many connections: try again shortly.\n");
     const auto answer = head + std::string(body);
-    const bool whole = sendSome(socket, answer.data(), answer.size()) == static_cast<std::ptrdiff_t>(answer.size());
+    const bool whole = SendSome(socket, answer.data(), answer.size()) == static_cast<std::ptrdiff_t>(answer.size());
     log_({client, "", 503, whole ? body.size() : 0});
 }
 
-void GuardedServer::serve(Connection& connection) {
-    ConnectionStream stream(connection.socket.get(), connection.peer, limits_,
+void GuardedServer::Serve(Connection& connection) {
+    ConnectionStream stream(connection.socket.Get(), connection.peer, limits_,
                             [this] { return svr_sock_ == INVALID_SOCKET; });
     auto& place = *connection.place;  // offered from the admission to the first byte
     for (auto left = keep_alive_max_count_; left > 0; --left) {
-        stream.beginRequest();
-        if (!stream.awaitRequest([&place] { return !place.takenOver(); }) || !place.resume()) return;
-        const auto head = stream.receiveHead();
+        stream.BeginRequest();
+        if (!stream.AwaitRequest([&place] { return !place.TakenOver(); }) || !place.Resume()) return;
+        const auto head = stream.ReceiveHead();
         if (head == Head::Missing) return;  // it did not come whole in time, or the service stops
         bool clientCloses = false;
         const bool goesOn =
-            head == Head::Whole ? process_request(stream, left == 1, clientCloses, nullptr) : refuseHead(stream, head);
-        if (stream.exchange().status != 0) log_(stream.exchange());
-        if (!goesOn || clientCloses || stream.broken()) return;
-        place.idle();
+            head == Head::Whole ? process_request(stream, left == 1, clientCloses, nullptr) : RefuseHead(stream, head);
+        if (stream.CurrentExchange().status != 0) log_(stream.CurrentExchange());
+        if (!goesOn || clientCloses || stream.Broken()) return;
+        place.Idle();
     }
 }
 

@@ -65,7 +65,7 @@ public:
     // httplib listens with a backlog of 5: a burst of new connections beyond
     // that has its connection requests dropped and retried a second later.
     // Listening again gives the queue the system's longest length.
-    void lengthenListenQueue();
+    void LengthenListenQueue();
 
     struct Connection;
 
@@ -74,8 +74,8 @@ private:
 
     // Called by httplib's accept loop, on its thread, for each accepted socket.
     bool process_and_close_socket(socket_t socket) override;
-    void refuse(socket_t socket, const std::string& client) const;
-    void serve(Connection& connection);
+    void Refuse(socket_t socket, const std::string& client) const;
+    void Serve(Connection& connection);
 
     const ConnectionLimits limits_;
     const std::function<void(const Exchange&)> log_;

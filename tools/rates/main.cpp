@@ -19,40 +19,40 @@ namespace {
 using namespace kavrel::rates;
 
 // No iostreams: they would add a fifth to the size of the Windows program.
-void write(std::FILE* stream, const std::string& text) {
+void Write(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);  // one call: stdio keeps concurrent lines whole
     std::fflush(stream);
 }
 
-void writeLogLine(const std::string& line) { write(stderr, line + "\n"); }
+void WriteLogLine(const std::string& line) { Write(stderr, line + "\n"); }
 
 // What a stop request does: before the server is up (while files load, which
 // may hang on a file that never ends) the service has nothing to clean up
 // and ends at once; once it serves, the server stops and main returns.
 class ServiceStop {
 public:
-    void request() {
+    void Request() {
         const std::lock_guard lock(mutex_);
-        if (server_) return server_->stop();
+        if (server_) return server_->Stop();
         if (started_) return;  // the server has ended: main is on its way out
-        writeLogLine("kavrel-rates: stopped while starting");
+        WriteLogLine("kavrel-rates: stopped while starting");
         std::_Exit(0);
     }
 
     // Stop requests go to `server` while this lives.
     class Serving {
     public:
-        Serving(ServiceStop& stop, RateServer& server) : stop_(stop) { stop_.serveWith(&server); }
+        Serving(ServiceStop& stop, RateServer& server) : stop_(stop) { stop_.ServeWith(&server); }
         Serving(const Serving&) = delete;
         Serving& operator=(const Serving&) = delete;
-        ~Serving() { stop_.serveWith(nullptr); }
+        ~Serving() { stop_.ServeWith(nullptr); }
 
     private:
         ServiceStop& stop_;
     };
 
 private:
-    void serveWith(RateServer* server) {
+    void ServeWith(RateServer* server) {
         const std::lock_guard lock(mutex_);
         server_ = server;
         started_ = true;
@@ -63,10 +63,10 @@ private:
     bool started_ = false;
 };
 
-std::string describe(const ServedRates& rates) {
+std::string Describe(const ServedRates& rates) {
     const auto& sources = rates.sources;
-    std::string text = "kavrel-rates: " + std::to_string(rates.table.rates().size()) + " rates of " +
-                       sources.inUseDate() + ": the " +
+    std::string text = "kavrel-rates: " + std::to_string(rates.table.Rates().size()) + " rates of " +
+                       sources.InUseDate() + ": the " +
                        (sources.tableFile.empty() ? "built-in table" : "table " + sources.tableFile) + " of " +
                        sources.tableDate;
     for (const auto& file : sources.bankFiles)
@@ -74,12 +74,12 @@ std::string describe(const ServedRates& rates) {
     return text;
 }
 
-int serve(const Options& options, ServedRates rates, ServiceStop& stop) {
-    writeLogLine(describe(rates));
-    RateServer server(rates, writeLogLine);
+int Serve(const Options& options, ServedRates rates, ServiceStop& stop) {
+    WriteLogLine(Describe(rates));
+    RateServer server(rates, WriteLogLine);
     const ServiceStop::Serving serving(stop, server);
-    const int port = server.bind(options.bind, options.port);
-    writeLogLine("kavrel-rates: listening on http://" + options.bind + ":" + std::to_string(port) + "/");
+    const int port = server.Bind(options.bind, options.port);
+    WriteLogLine("kavrel-rates: listening on http://" + options.bind + ":" + std::to_string(port) + "/");
 
     std::optional<ReferenceRefresher> refresher;  // after the server it publishes to
     if (!options.referenceUrl.empty()) {
@@ -87,10 +87,10 @@ int serve(const Options& options, ServedRates rates, ServiceStop& stop) {
         if (!options.cacheFolder.empty()) cache.emplace(options.cacheFolder);
         refresher.emplace(std::move(rates),
                           RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval, cache},
-                          [&server](ServedRates fresh) { server.publish(std::move(fresh)); }, writeLogLine);
+                          [&server](ServedRates fresh) { server.Publish(std::move(fresh)); }, WriteLogLine);
     }
-    server.run();
-    writeLogLine("kavrel-rates: stopped");
+    server.Run();
+    WriteLogLine("kavrel-rates: stopped");
     return 0;
 }
 
@@ -99,29 +99,29 @@ int serve(const Options& options, ServedRates rates, ServiceStop& stop) {
 int main(int argc, char** argv) {
     const StopRequests stopRequests;  // before any other thread starts
     ServiceStop stop;
-    const auto watch = stopRequests.watch([&stop] { stop.request(); });
+    const auto watch = stopRequests.StartWatch([&stop] { stop.Request(); });
     Options options;
     try {
-        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), userCacheFolder());
+        options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), UserCacheFolder());
     } catch (const kavrel::RunTimeError& error) {
-        write(stderr, "kavrel-rates: " + std::string(error.what()) + "\n" + usage());
+        Write(stderr, "kavrel-rates: " + std::string(error.what()) + "\n" + Usage());
         return 2;
     }
     if (options.help) {
-        write(stdout, usage());
+        Write(stdout, Usage());
         return 0;
     }
     ServedRates rates;
     try {
-        rates = startingRates(options, writeLogLine);
+        rates = StartingRates(options, WriteLogLine);
     } catch (const kavrel::RunTimeError& error) {
-        writeLogLine("kavrel-rates: " + std::string(error.what()));
+        WriteLogLine("kavrel-rates: " + std::string(error.what()));
         return 2;
     }
     try {
-        return serve(options, std::move(rates), stop);
+        return Serve(options, std::move(rates), stop);
     } catch (const kavrel::RunTimeError& error) {
-        writeLogLine("kavrel-rates: " + std::string(error.what()));
+        WriteLogLine("kavrel-rates: " + std::string(error.what()));
         return 1;
     }
 }

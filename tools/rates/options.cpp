@@ -17,18 +17,18 @@ constexpr int kMaxPort = 65535;
 constexpr std::chrono::milliseconds kShortestRefresh{100};
 constexpr std::chrono::hours kLongestRefresh{24 * 366};
 
-[[noreturn]] void fail(const std::string& what) { throw RunTimeError(ErrorKind::InvalidArgument, what); }
+[[noreturn]] void Fail(const std::string& what) { throw RunTimeError(ErrorKind::InvalidArgument, what); }
 
-int portNumber(std::string_view text) {
+int PortNumber(std::string_view text) {
     int port = -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
     if (error != std::errc{} || end != text.data() + text.size() || port < 0 || port > kMaxPort)
-        fail("--port needs a number from 0 to 65535, not \"" + std::string(text) + "\"");
+        Fail("--port needs a number from 0 to 65535, not \"" + std::string(text) + "\"");
     return port;
 }
 
 // A whole number and a unit: 500ms, 90s, 30m, 6h.
-std::chrono::milliseconds duration(std::string_view text) {
+std::chrono::milliseconds Duration(std::string_view text) {
     static constexpr std::pair<std::string_view, std::chrono::milliseconds> kUnits[] = {
         {"ms", std::chrono::milliseconds{1}}, {"s", std::chrono::seconds{1}},
         {"m", std::chrono::minutes{1}},       {"h", std::chrono::hours{1}}};
@@ -39,19 +39,19 @@ std::chrono::milliseconds duration(std::string_view text) {
         if (error != std::errc{} || unit != name || count > kLongestRefresh / length) continue;
         if (const auto interval = count * length; interval >= kShortestRefresh) return interval;
     }
-    fail("--refresh needs a whole number and a unit (ms, s, m or h) from 100ms to 8784h, not \"" +
+    Fail("--refresh needs a whole number and a unit (ms, s, m or h) from 100ms to 8784h, not \"" +
          std::string(text) + "\"");
 }
 
-std::string fetchableUrl(const std::string& url) {
-    if (!isFetchableUrl(url)) fail("--ecb-url needs an http:// or https:// address, not \"" + url + "\"");
+std::string FetchableUrl(const std::string& url) {
+    if (!IsFetchableUrl(url)) Fail("--ecb-url needs an http:// or https:// address, not \"" + url + "\"");
     return url;
 }
 
-std::string caFile(const std::string& file) {
+std::string CaFile(const std::string& file) {
 #ifdef _WIN32
     // WinHTTP trusts the certificates of Windows' own store, which is where another one belongs.
-    fail("--ca-file is not supported on Windows: add the certificate to Windows' certificate store (" + file + ")");
+    Fail("--ca-file is not supported on Windows: add the certificate to Windows' certificate store (" + file + ")");
 #else
     return file;
 #endif
@@ -65,16 +65,16 @@ struct OptionRule {
     std::function<void(Options&, const std::string&)> apply;
 };
 
-const std::vector<OptionRule>& optionRules() {
+const std::vector<OptionRule>& OptionRules() {
     static const std::vector<OptionRule> kRules{
-        {"port", true, [](Options& o, const std::string& v) { o.port = portNumber(v); }},
+        {"port", true, [](Options& o, const std::string& v) { o.port = PortNumber(v); }},
         {"bind", true, [](Options& o, const std::string& v) { o.bind = v; }},
         {"rates", true, [](Options& o, const std::string& v) { o.ratesFile = v; }},
         {"ecb", true, [](Options& o, const std::string& v) { o.referenceFiles.push_back(v); }},
-        {"ecb-url", true, [](Options& o, const std::string& v) { o.referenceUrl = fetchableUrl(v); }},
+        {"ecb-url", true, [](Options& o, const std::string& v) { o.referenceUrl = FetchableUrl(v); }},
         {"no-fetch", false, [](Options& o, const std::string&) { o.referenceUrl.clear(); }},
-        {"refresh", true, [](Options& o, const std::string& v) { o.refreshInterval = duration(v); }},
-        {"ca-file", true, [](Options& o, const std::string& v) { o.caFile = caFile(v); }},
+        {"refresh", true, [](Options& o, const std::string& v) { o.refreshInterval = Duration(v); }},
+        {"ca-file", true, [](Options& o, const std::string& v) { o.caFile = CaFile(v); }},
         {"cache", true, [](Options& o, const std::string& v) { o.cacheFolder = v; }},
         {"no-cache", false, [](Options& o, const std::string&) { o.cacheFolder.clear(); }},
         {"help", false, [](Options& o, const std::string&) { o.help = true; }},
@@ -82,36 +82,36 @@ const std::vector<OptionRule>& optionRules() {
     return kRules;
 }
 
-const OptionRule& ruleFor(std::string_view name, const std::string& word) {
-    const auto& rules = optionRules();
+const OptionRule& RuleFor(std::string_view name, const std::string& word) {
+    const auto& rules = OptionRules();
     const auto found = std::find_if(rules.begin(), rules.end(), [&](const OptionRule& rule) { return rule.name == name; });
-    if (found == rules.end()) fail("unknown option: " + word);
+    if (found == rules.end()) Fail("unknown option: " + word);
     return *found;
 }
 
 }  // namespace
 
-Options parseOptions(const std::vector<std::string>& arguments, const std::filesystem::path& defaultCacheFolder) {
+Options ParseOptions(const std::vector<std::string>& arguments, const std::filesystem::path& defaultCacheFolder) {
     Options options;
     options.cacheFolder = defaultCacheFolder;
     for (auto word = arguments.begin(); word != arguments.end(); ++word) {
-        if (!word->starts_with("--")) fail("unexpected argument: " + *word);
+        if (!word->starts_with("--")) Fail("unexpected argument: " + *word);
         const auto equals = word->find('=');
-        const auto& rule = ruleFor(std::string_view(*word).substr(2, equals - 2), *word);
+        const auto& rule = RuleFor(std::string_view(*word).substr(2, equals - 2), *word);
         if (!rule.takesValue) {
-            if (equals != std::string::npos) fail(std::string("--") + std::string(rule.name) + " takes no value");
+            if (equals != std::string::npos) Fail(std::string("--") + std::string(rule.name) + " takes no value");
             rule.apply(options, {});
         } else if (equals != std::string::npos) {
             rule.apply(options, word->substr(equals + 1));
         } else {
-            if (std::next(word) == arguments.end()) fail("missing value: " + *word);
+            if (std::next(word) == arguments.end()) Fail("missing value: " + *word);
             rule.apply(options, *++word);
         }
     }
     return options;
 }
 
-std::string usage() {
+std::string Usage() {
     return std::string("Usage: kavrel-rates [--port N] [--bind ADDRESS] [--rates FILE] [--ecb FILE]...\n"
                        "                    [--ecb-url URL | --no-fetch] [--refresh DURATION] [--ca-file FILE]\n"
                        "                    [--cache FOLDER | --no-cache]\n"

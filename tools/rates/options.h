@@ -32,8 +32,8 @@ struct Options {
 // --no-cache and --help (a value also as --name=value). `arguments` excludes
 // the program name; `defaultCacheFolder` is the user's (see rate_cache.h).
 // A bad option raises RunTimeError.
-Options parseOptions(const std::vector<std::string>& arguments, const std::filesystem::path& defaultCacheFolder = {});
+Options ParseOptions(const std::vector<std::string>& arguments, const std::filesystem::path& defaultCacheFolder = {});
 
-std::string usage();
+std::string Usage();
 
 }  // namespace kavrel::rates

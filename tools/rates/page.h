@@ -17,29 +17,29 @@
 
 namespace kavrel::rates {
 
-std::string formatRate(double rate);
-std::string formatAmount(double amount);
+std::string FormatRate(double rate);
+std::string FormatAmount(double amount);
 
 // Escapes &, <, >, " and ' for text and attribute values.
-std::string htmlEscape(std::string_view text);
+std::string HtmlEscape(std::string_view text);
 
 // The answer Kavrel reads: after "Currency Conversion Results" a table whose
 // first row holds the headings and whose second row holds From, To, Amount,
 // the rate (fourth cell) and the converted amount in bold (fifth cell).
-std::string resultPage(const Conversion& conversion);
+std::string ResultPage(const Conversion& conversion);
 
 // A refused query: the reason, and no result table. Here and on the page for
 // any other address, the request's text is shown as well-formed UTF-8 without
 // control characters (U+FFFD in their place).
-std::string refusalPage(const Refusal& refusal);
+std::string RefusalPage(const Refusal& refusal);
 
 // The date the conversions go by and where their rates come from, why the
 // bank's file could not be had when it could not, when the rates were put in
 // service (`loadedAt`), what Kavrel is, how to ask this service, and the whole
 // rate table.
-std::string homePage(const ServedRates& rates, std::string_view loadedAt);
+std::string HomePage(const ServedRates& rates, std::string_view loadedAt);
 
 // Any other address.
-std::string notFoundPage(std::string_view path);
+std::string NotFoundPage(std::string_view path);
 
 }  // namespace kavrel::rates

@@ -28,12 +28,12 @@ constexpr ConnectionLimits kLimits{.perClient = 96,
                                    .requestsPerConnection = 100};
 constexpr const char* kHtml = "text/html; charset=utf-8";
 
-std::optional<std::string> parameter(const httplib::Request& request, const char* name) {
+std::optional<std::string> Parameter(const httplib::Request& request, const char* name) {
     if (!request.has_param(name)) return std::nullopt;
     return request.get_param_value(name);
 }
 
-std::string utcNow() {
+std::string UtcNow() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};
 #ifdef _WIN32
@@ -48,7 +48,7 @@ std::string utcNow() {
 
 // Request text as the log shows it: printable ASCII as it is, every other
 // byte (control bytes, bytes beyond ASCII) and the backslash as \xHH.
-std::string logText(std::string_view text) {
+std::string LogText(std::string_view text) {
     std::string out;
     for (const char c : text) {
         if (c >= ' ' && c <= '~' && c != '\\') {
@@ -63,37 +63,37 @@ std::string logText(std::string_view text) {
 }
 
 // "GET /path HTTP/1.1" gives "GET /path"; a malformed line is shown as far as it goes, "-" for what is missing.
-std::string methodAndTarget(std::string_view line) {
+std::string MethodAndTarget(std::string_view line) {
     const auto method = line.substr(0, line.find(' '));
     const auto rest = line.substr(std::min(line.size(), method.size() + 1));
     const auto target = rest.substr(0, rest.find(' '));
-    return (method.empty() ? "-" : logText(method)) + " " + (target.empty() ? "-" : logText(target));
+    return (method.empty() ? "-" : LogText(method)) + " " + (target.empty() ? "-" : LogText(target));
 }
 
 }  // namespace
 
-RateServer::RateServer(ServedRates rates, LogSink log) : RateServer(std::move(log)) { publish(std::move(rates)); }
+RateServer::RateServer(ServedRates rates, LogSink log) : RateServer(std::move(log)) { Publish(std::move(rates)); }
 
 RateServer::RateServer(LogSink log)
-    : log_(std::move(log)), server_(kLimits, [this](const Exchange& exchange) { logExchange(exchange); }) {
-    server_.set_socket_options(ownPortAlone);
+    : log_(std::move(log)), server_(kLimits, [this](const Exchange& exchange) { LogExchange(exchange); }) {
+    server_.set_socket_options(OwnPortAlone);
     server_.set_tcp_nodelay(true);  // headers and body go out in separate writes: no delayed-ACK stall between them
-    route();
+    Route();
 }
 
-void RateServer::publish(ServedRates rates) {
-    auto page = homePage(rates, utcNow());
+void RateServer::Publish(ServedRates rates) {
+    auto page = HomePage(rates, UtcNow());
     rates_.store(std::make_shared<const Rates>(Rates{std::move(rates), std::move(page)}));
 }
 
-void RateServer::route() {
+void RateServer::Route() {
     // Each handler loads the table in service once and answers from that one.
     const auto withRates = [this](auto answer) {
         return [this, answer](const httplib::Request& request, httplib::Response& response) {
             if (const auto rates = rates_.load()) return answer(*rates, request, response);
             const Refusal unavailable{RefusalStatus::Unavailable, "No rates are loaded yet."};
             response.status = static_cast<int>(unavailable.status);
-            response.set_content(refusalPage(unavailable), kHtml);
+            response.set_content(RefusalPage(unavailable), kHtml);
         };
     };
     server_.Get("/", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
@@ -101,51 +101,51 @@ void RateServer::route() {
     }));
     server_.Get("/currency/convert",
                 withRates([this](const Rates& rates, const httplib::Request& request, httplib::Response& response) {
-                    answerConvert(rates, request, response);
+                    AnswerConvert(rates, request, response);
                 }));
     server_.Get("/healthz", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
-        response.set_content(rates.served.sources.inUseDate() + "\n", "text/plain");
+        response.set_content(rates.served.sources.InUseDate() + "\n", "text/plain");
     }));
     server_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
-        if (response.status == 404 && response.body.empty()) response.set_content(notFoundPage(request.path), kHtml);
+        if (response.status == 404 && response.body.empty()) response.set_content(NotFoundPage(request.path), kHtml);
     });
 }
 
-void RateServer::answerConvert(const Rates& rates, const httplib::Request& request,
+void RateServer::AnswerConvert(const Rates& rates, const httplib::Request& request,
                                httplib::Response& response) const {
-    const ConversionQuery query{parameter(request, "amt"), parameter(request, "from"), parameter(request, "to")};
-    const auto answer = convert(rates.served.table, query);
+    const ConversionQuery query{Parameter(request, "amt"), Parameter(request, "from"), Parameter(request, "to")};
+    const auto answer = Convert(rates.served.table, query);
     if (const auto* conversion = std::get_if<Conversion>(&answer)) {
-        response.set_content(resultPage(*conversion), kHtml);
+        response.set_content(ResultPage(*conversion), kHtml);
     } else {
         const auto& refusal = std::get<Refusal>(answer);
         response.status = static_cast<int>(refusal.status);
-        response.set_content(refusalPage(refusal), kHtml);
+        response.set_content(RefusalPage(refusal), kHtml);
     }
 }
 
-void RateServer::logExchange(const Exchange& exchange) const {
-    log_(utcNow() + " " + exchange.client + " " + methodAndTarget(exchange.requestLine) + " " +
+void RateServer::LogExchange(const Exchange& exchange) const {
+    log_(UtcNow() + " " + exchange.client + " " + MethodAndTarget(exchange.requestLine) + " " +
          std::to_string(exchange.status) + " " + std::to_string(exchange.bodyBytes));
 }
 
-int RateServer::bind(const std::string& host, int port) {
+int RateServer::Bind(const std::string& host, int port) {
     const int bound = port == 0 ? server_.bind_to_any_port(host) : (server_.bind_to_port(host, port) ? port : -1);
     if (bound < 0)
         throw RunTimeError(ErrorKind::InvalidArgument, "cannot listen on " + host + " port " + std::to_string(port));
-    server_.lengthenListenQueue();
+    server_.LengthenListenQueue();
     return bound;
 }
 
-void RateServer::run() {
+void RateServer::Run() {
     runEntered_ = true;
     if (!stopRequested_) server_.listen_after_bind();
     runFinished_ = true;
 }
 
-void RateServer::stop() {
+void RateServer::Stop() {
     stopRequested_ = true;
-    if (!runEntered_) return;  // run() has yet to look at the request and will not listen
+    if (!runEntered_) return;  // Run() has yet to look at the request and will not listen
     // httplib ignores a stop that comes before its accept loop is up, so wait for that loop.
     while (!runFinished_ && !server_.is_running()) std::this_thread::yield();
     server_.stop();

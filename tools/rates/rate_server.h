@@ -15,7 +15,7 @@ namespace kavrel::rates {
 
 class RateServer {
 public:
-    // Without rates every address answers 503 until publish() brings them.
+    // Without rates every address answers 503 until Publish() brings them.
     explicit RateServer(LogSink log);
     RateServer(ServedRates rates, LogSink log);
     RateServer(const RateServer&) = delete;
@@ -23,18 +23,18 @@ public:
 
     // Opens the listening socket; port 0 takes any free port. Returns the port.
     // Raises RunTimeError when the address cannot be bound.
-    int bind(const std::string& host, int port);
+    int Bind(const std::string& host, int port);
 
-    // Serves until stop(); returns at once when stop() came first.
-    void run();
+    // Serves until Stop(); returns at once when Stop() came first.
+    void Run();
 
-    // Ends run() from any thread, including before or while run() starts.
-    void stop();
+    // Ends Run() from any thread, including before or while Run() starts.
+    void Stop();
 
     // Puts new rates in service, from any thread. Each request takes the
     // rates in service when it starts and keeps them to its end, so no answer
     // ever mixes two tables.
-    void publish(ServedRates rates);
+    void Publish(ServedRates rates);
 
 private:
     // Rates in service, with their home page written once.
@@ -43,9 +43,9 @@ private:
         std::string homePage;
     };
 
-    void route();
-    void answerConvert(const Rates& rates, const httplib::Request& request, httplib::Response& response) const;
-    void logExchange(const Exchange& exchange) const;
+    void Route();
+    void AnswerConvert(const Rates& rates, const httplib::Request& request, httplib::Response& response) const;
+    void LogExchange(const Exchange& exchange) const;
 
     std::atomic<std::shared_ptr<const Rates>> rates_;
     const LogSink log_;

@@ -20,20 +20,20 @@ public:
     // Reads the table text: the header "code,usd_value,date,source", then one
     // rate a line with exactly those four comma-separated fields (no quoting).
     // A malformed line or a repeated code raises RunTimeError naming the line.
-    static RateTable parse(std::string_view csv);
-    static RateTable load(const std::filesystem::path& file);
+    static RateTable Parse(std::string_view csv);
+    static RateTable Load(const std::filesystem::path& file);
 
     // The rate of a code in any letter case; nullptr when it is not priced.
-    const Rate* find(std::string_view code) const;
+    const Rate* Find(std::string_view code) const;
 
     // All rates, ordered by code.
-    const std::map<std::string, Rate, std::less<>>& rates() const { return rates_; }
+    const std::map<std::string, Rate, std::less<>>& Rates() const { return rates_; }
 
     // The date most rates share (the later one on a tie): the table's date.
-    std::string mostCommonDate() const;
+    std::string MostCommonDate() const;
 
     // Sets the rate of its code, replacing any the table had.
-    void put(Rate rate);
+    void Put(Rate rate);
 
 private:
     std::map<std::string, Rate, std::less<>> rates_;

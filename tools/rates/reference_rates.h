@@ -22,14 +22,14 @@ inline constexpr std::size_t kMaxReferenceFileBytes = std::size_t{16} << 20;
 // through the US dollar's rate of that same day; the euro itself is priced
 // too. Raises RunTimeError naming the file and the line (and, in XML, the
 // element) at the first fault: nothing of a faulty file is used.
-std::vector<Rate> parseReferenceRates(std::string_view text, const std::string& name);
-std::vector<Rate> loadReferenceRates(const std::filesystem::path& file);
+std::vector<Rate> ParseReferenceRates(std::string_view text, const std::string& name);
+std::vector<Rate> LoadReferenceRates(const std::filesystem::path& file);
 
 // The table with the reference rates in place of its own for the same code,
 // unless the table's rate is of a later day; codes the table lacks are added.
 // Currencies fixed to another (the euro's legacy currencies, the CFA and CFP
 // francs, currencies at par with sterling and others) follow their anchor's
 // new rate at their fixed ratio.
-RateTable withReferenceRates(const RateTable& table, const std::vector<Rate>& reference);
+RateTable WithReferenceRates(const RateTable& table, const std::vector<Rate>& reference);
 
 }  // namespace kavrel::rates

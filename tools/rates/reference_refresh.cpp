@@ -8,7 +8,7 @@
 
 namespace kavrel::rates {
 
-bool isFetchableUrl(std::string_view url) {
+bool IsFetchableUrl(std::string_view url) {
     for (const std::string_view scheme : {"http://", "https://"})
         if (url.starts_with(scheme) && url.size() > scheme.size() && url[scheme.size()] != '/') return true;
     return false;
@@ -20,28 +20,28 @@ ReferenceRefresher::ReferenceRefresher(ServedRates start, RefreshSettings settin
       publish_(std::move(publish)),
       log_(std::move(log)),
       current_(start_),
-      thread_([this](std::stop_token stop) { run(stop); }) {}
+      thread_([this](std::stop_token stop) { Run(stop); }) {}
 
-void ReferenceRefresher::run(std::stop_token stop) {
+void ReferenceRefresher::Run(std::stop_token stop) {
     std::mutex mutex;  // only for the timed wait, which a stop request cuts short
     std::condition_variable_any wake;
-    refresh(stop);
+    Refresh(stop);
     for (std::unique_lock lock(mutex); !wake.wait_for(lock, stop, settings_.interval, [&] { return stop.stop_requested(); });)
-        refresh(stop);
+        Refresh(stop);
 }
 
-void ReferenceRefresher::refresh(std::stop_token stop) {
+void ReferenceRefresher::Refresh(std::stop_token stop) {
     try {
-        const auto file = fetchReferenceFile(settings_.url, settings_.caFile, stop);
-        const auto rates = parseReferenceRates(file, settings_.url);
+        const auto file = FetchReferenceFile(settings_.url, settings_.caFile, stop);
+        const auto rates = ParseReferenceRates(file, settings_.url);
         ServedRates fresh = start_;
-        const auto fetched = mergeBankFile(fresh, rates, settings_.url);
+        const auto fetched = MergeBankFile(fresh, rates, settings_.url);
         current_ = fresh;
         publish_(std::move(fresh));
         log_("kavrel-rates: " + std::to_string(rates.size()) + " reference rates of " + fetched.date + " from " +
              settings_.url);
-        logUnusedBankFile(fetched, log_);
-        keep(file);
+        LogUnusedBankFile(fetched, log_);
+        Keep(file);
     } catch (const RunTimeError& error) {
         if (stop.stop_requested()) return;  // the service is stopping: nothing failed
         log_("kavrel-rates: refresh failed, the rates in service stay: " + std::string(error.what()));
@@ -51,10 +51,10 @@ void ReferenceRefresher::refresh(std::stop_token stop) {
     }
 }
 
-void ReferenceRefresher::keep(const std::string& file) const {
+void ReferenceRefresher::Keep(const std::string& file) const {
     if (!settings_.cache) return;
     try {
-        settings_.cache->keep(file);
+        settings_.cache->Keep(file);
     } catch (const RunTimeError& error) {
         log_("kavrel-rates: the file is not kept for the next start: " + std::string(error.what()));
     }

@@ -14,15 +14,15 @@
 namespace kavrel::rates {
 
 // Whether `url` starts with http:// or https:// and a host.
-bool isFetchableUrl(std::string_view url);
+bool IsFetchableUrl(std::string_view url);
 
 // The body of `url` (http:// or https://), through the platform's HTTP
 // client: WinHTTP on Windows (the system's TLS, proxy settings and certificate
 // store), cpp-httplib with OpenSSL elsewhere, verifying HTTPS against the
-// system's CA store or the certificates in `caFile` when it is given. A stop
+// system's CA store or the certificates in `CaFile` when it is given. A stop
 // request cuts a fetch under way short. Raises RunTimeError on any failure, a
 // stop, a status other than 200, or a body beyond kMaxReferenceFileBytes.
-std::string fetchReferenceFile(const std::string& url, const std::string& caFile = {}, std::stop_token stop = {});
+std::string FetchReferenceFile(const std::string& url, const std::string& caFile = {}, std::stop_token stop = {});
 
 struct RefreshSettings {
     std::string url;
@@ -44,9 +44,9 @@ public:
     ReferenceRefresher(ServedRates start, RefreshSettings settings, Publish publish, LogSink log);
 
 private:
-    void run(std::stop_token stop);
-    void refresh(std::stop_token stop);
-    void keep(const std::string& file) const;
+    void Run(std::stop_token stop);
+    void Refresh(std::stop_token stop);
+    void Keep(const std::string& file) const;
 
     const ServedRates start_;
     const RefreshSettings settings_;

@@ -22,7 +22,7 @@ struct RateSources {
     std::string fetchProblem;         // why the last fetch failed; empty when it did not
 
     // The date the conversions go by: the newest bank file's whose rates are in use, else the table's.
-    std::string inUseDate() const;
+    std::string InUseDate() const;
 };
 
 struct ServedRates {
@@ -30,15 +30,15 @@ struct ServedRates {
     RateSources sources;
 };
 
-// Merges a reference file's rates onto the rates (see withReferenceRates) and
+// Merges a reference file's rates onto the rates (see WithReferenceRates) and
 // counts again how many rates each bank file gives. Returns the file's entry.
-const RateSources::BankFile& mergeBankFile(ServedRates& rates, const std::vector<Rate>& reference,
+const RateSources::BankFile& MergeBankFile(ServedRates& rates, const std::vector<Rate>& reference,
                                            const std::string& origin);
 
 // Where the service writes its log, one line at a time.
 using LogSink = std::function<void(const std::string& line)>;
 
 // One log line for a bank file none of whose rates is used.
-void logUnusedBankFile(const RateSources::BankFile& file, const LogSink& log);
+void LogUnusedBankFile(const RateSources::BankFile& file, const LogSink& log);
 
 }  // namespace kavrel::rates

@@ -9,19 +9,19 @@
 namespace kavrel::rates {
 
 // Whether the socket has bytes, or its end, to read within `wait` (zero: now).
-bool waitReadable(socket_t socket, std::chrono::milliseconds wait);
+bool WaitReadable(socket_t socket, std::chrono::milliseconds wait);
 
 // recv() and send(): the count of bytes, 0 at the end of the stream, < 0 on an
 // error. Sending to a client that has gone raises no signal.
-std::ptrdiff_t receiveSome(socket_t socket, char* data, std::size_t size);
-std::ptrdiff_t sendSome(socket_t socket, const char* data, std::size_t size);
+std::ptrdiff_t ReceiveSome(socket_t socket, char* data, std::size_t size);
+std::ptrdiff_t SendSome(socket_t socket, const char* data, std::size_t size);
 
 // Ends the sending side: the client reads what was sent, then the end.
-void endSending(socket_t socket);
-void closeSocket(socket_t socket);
+void EndSending(socket_t socket);
+void CloseSocket(socket_t socket);
 
 // A second service on a port in use must fail, not share it: that is how a
 // second Kavrel's service learns that the first one's already serves.
-void ownPortAlone(socket_t socket);
+void OwnPortAlone(socket_t socket);
 
 }  // namespace kavrel::rates

@@ -8,7 +8,7 @@
 
 namespace kavrel::rates {
 
-bool waitReadable(socket_t socket, std::chrono::milliseconds wait) {
+bool WaitReadable(socket_t socket, std::chrono::milliseconds wait) {
     pollfd watched{socket, POLLIN, 0};
     int ready = 0;
     do {
@@ -17,7 +17,7 @@ bool waitReadable(socket_t socket, std::chrono::milliseconds wait) {
     return ready > 0;
 }
 
-std::ptrdiff_t receiveSome(socket_t socket, char* data, std::size_t size) {
+std::ptrdiff_t ReceiveSome(socket_t socket, char* data, std::size_t size) {
     ssize_t received = 0;
     do {
         received = ::recv(socket, data, size, 0);
@@ -25,7 +25,7 @@ std::ptrdiff_t receiveSome(socket_t socket, char* data, std::size_t size) {
     return received;
 }
 
-std::ptrdiff_t sendSome(socket_t socket, const char* data, std::size_t size) {
+std::ptrdiff_t SendSome(socket_t socket, const char* data, std::size_t size) {
     ssize_t sent = 0;
     do {
         sent = ::send(socket, data, size, MSG_NOSIGNAL);
@@ -33,11 +33,11 @@ std::ptrdiff_t sendSome(socket_t socket, const char* data, std::size_t size) {
     return sent;
 }
 
-void endSending(socket_t socket) { ::shutdown(socket, SHUT_WR); }
+void EndSending(socket_t socket) { ::shutdown(socket, SHUT_WR); }
 
-void closeSocket(socket_t socket) { ::close(socket); }
+void CloseSocket(socket_t socket) { ::close(socket); }
 
-void ownPortAlone(socket_t socket) {
+void OwnPortAlone(socket_t socket) {
     // Quick restarts over connections in TIME_WAIT, but unlike httplib's default no SO_REUSEPORT.
     const int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);

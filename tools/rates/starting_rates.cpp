@@ -7,12 +7,12 @@
 namespace kavrel::rates {
 namespace {
 
-void mergeKeptFile(ServedRates& rates, const RateCache& cache, const LogSink& log) {
-    const auto origin = cache.file().string();
+void MergeKeptFile(ServedRates& rates, const RateCache& cache, const LogSink& log) {
+    const auto origin = cache.File().string();
     try {
-        const auto kept = cache.read();
+        const auto kept = cache.Read();
         if (!kept) return log("kavrel-rates: no file kept from an earlier fetch in " + origin);
-        logUnusedBankFile(mergeBankFile(rates, parseReferenceRates(*kept, origin), origin), log);
+        LogUnusedBankFile(MergeBankFile(rates, ParseReferenceRates(*kept, origin), origin), log);
     } catch (const RunTimeError& error) {
         log("kavrel-rates: the kept file is passed over: " + std::string(error.what()));
     }
@@ -20,13 +20,13 @@ void mergeKeptFile(ServedRates& rates, const RateCache& cache, const LogSink& lo
 
 }  // namespace
 
-ServedRates startingRates(const Options& options, const LogSink& log) {
-    ServedRates rates{options.ratesFile.empty() ? builtInRateTable() : RateTable::load(options.ratesFile), {}};
-    rates.sources.tableDate = rates.table.mostCommonDate();
+ServedRates StartingRates(const Options& options, const LogSink& log) {
+    ServedRates rates{options.ratesFile.empty() ? BuiltInRateTable() : RateTable::Load(options.ratesFile), {}};
+    rates.sources.tableDate = rates.table.MostCommonDate();
     rates.sources.tableFile = options.ratesFile;
-    if (!options.cacheFolder.empty()) mergeKeptFile(rates, RateCache(options.cacheFolder), log);
+    if (!options.cacheFolder.empty()) MergeKeptFile(rates, RateCache(options.cacheFolder), log);
     for (const auto& file : options.referenceFiles)
-        logUnusedBankFile(mergeBankFile(rates, loadReferenceRates(file), file), log);
+        LogUnusedBankFile(MergeBankFile(rates, LoadReferenceRates(file), file), log);
     return rates;
 }
 

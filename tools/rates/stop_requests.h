@@ -20,7 +20,7 @@ public:
     public:
         virtual ~Watch() = default;
     };
-    std::unique_ptr<Watch> watch(std::function<void()> stop) const;
+    std::unique_ptr<Watch> StartWatch(std::function<void()> stop) const;
 
 private:
     struct State;

@@ -45,7 +45,7 @@ StopRequests::StopRequests() : state_(std::make_unique<State>()) {
 
 StopRequests::~StopRequests() = default;
 
-std::unique_ptr<StopRequests::Watch> StopRequests::watch(std::function<void()> stop) const {
+std::unique_ptr<StopRequests::Watch> StopRequests::StartWatch(std::function<void()> stop) const {
     return std::make_unique<SignalWatch>(state_->signals, std::move(stop));
 }
 

@@ -15,15 +15,15 @@ namespace {
 // main thread's clean stop ends it before this.
 constexpr DWORD kCloseGraceMs = 5000;
 
-std::wstring stopEventName() { return L"Local\\kavrel-rates-stop-" + std::to_wstring(GetCurrentProcessId()); }
+std::wstring StopEventName() { return L"Local\\kavrel-rates-stop-" + std::to_wstring(GetCurrentProcessId()); }
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-BOOL WINAPI onConsoleEvent(DWORD event) {
-    const Handle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, stopEventName().c_str()));
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    const Handle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, StopEventName().c_str()));
     if (!stop) return FALSE;
     SetEvent(stop.get());
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(kCloseGraceMs);
@@ -48,14 +48,14 @@ private:
 }  // namespace
 
 struct StopRequests::State {
-    Handle stopEvent{CreateEventW(nullptr, TRUE, FALSE, stopEventName().c_str())};
+    Handle stopEvent{CreateEventW(nullptr, TRUE, FALSE, StopEventName().c_str())};
 };
 
-StopRequests::StopRequests() : state_(std::make_unique<State>()) { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+StopRequests::StopRequests() : state_(std::make_unique<State>()) { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
-StopRequests::~StopRequests() { SetConsoleCtrlHandler(onConsoleEvent, FALSE); }
+StopRequests::~StopRequests() { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
 
-std::unique_ptr<StopRequests::Watch> StopRequests::watch(std::function<void()> stop) const {
+std::unique_ptr<StopRequests::Watch> StopRequests::StartWatch(std::function<void()> stop) const {
     return std::make_unique<EventWatch>(state_->stopEvent.get(), std::move(stop));
 }
 

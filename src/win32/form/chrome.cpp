@@ -40,7 +40,7 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
             bench::Mark("paint+");
             {
                 const PaintScope paint(window);
-                PaintSceneOffScreen(CurrentScene(), paint.dc(), paint.area(), POINT{item.rect.left, item.rect.top});
+                PaintSceneOffScreen(CurrentScene(), paint.Dc(), paint.Area(), POINT{item.rect.left, item.rect.top});
             }
             bench::Mark("paint-");
             return 0;

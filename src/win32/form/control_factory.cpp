@@ -164,9 +164,9 @@ void Form1::CreateControl(ControlState& state) {
 
     const auto& rect = state.rect;
     const bool ownClass = kind->className == kItemClass;
-    const int height = layout::IsDropDown(control.kind) ? ComboCreationHeight(control) : rect.height();
+    const int height = layout::IsDropDown(control.kind) ? ComboCreationHeight(control) : rect.Height();
     state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
-                                   rect.left, rect.top, rect.width(), height, Handle(),
+                                   rect.left, rect.top, rect.Width(), height, Handle(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_,
                                    ownClass ? this : nullptr);
     if (!state.window) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create " + std::string(control.name));
@@ -209,10 +209,10 @@ LRESULT Form1::CallSystemProcedure(HWND window, UINT message, WPARAM wparam, LPA
 int Form1::ComboCreationHeight(const layout::Control& control) {
     const WindowDc screen(nullptr, GetDC(nullptr));
     TEXTMETRICW system{}, own{};
-    GetTextMetricsW(screen.get(), &system);
+    GetTextMetricsW(screen.Get(), &system);
     {
-        const Selection font(screen.get(), gdi_.Font(control.font.value_or(layout::FormWindow().font)));
-        GetTextMetricsW(screen.get(), &own);
+        const Selection font(screen.Get(), gdi_.Font(control.font.value_or(layout::FormWindow().font)));
+        GetTextMetricsW(screen.Get(), &own);
     }
     const int inset = control.kind == Kind::DropDownBox ? 1 : 0;
     return system.tmHeight + kComboPaddingAndFrame - inset + ListHeight(own.tmHeight);
@@ -232,7 +232,7 @@ void Form1::FitCombo(const ControlState& state) {
         GetWindowRect(state.window, &box);
         return static_cast<int>(box.bottom - box.top);
     };
-    const int wanted = state.rect.height();
+    const int wanted = state.rect.Height();
     if (const int box = setFieldHeight(wanted - comboFrame_); box != wanted) {
         comboFrame_ = box - (wanted - comboFrame_);
         setFieldHeight(wanted - comboFrame_);
@@ -243,7 +243,7 @@ void Form1::FitCombo(const ControlState& state) {
     RECT room{};
     if (GetComboBoxInfo(state.window, &parts) && GetWindowRect(parts.hwndList, &room) && room.bottom - room.top == list)
         return;
-    SetWindowPos(state.window, nullptr, 0, 0, state.rect.width(), wanted + list,
+    SetWindowPos(state.window, nullptr, 0, 0, state.rect.Width(), wanted + list,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

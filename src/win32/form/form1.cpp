@@ -151,7 +151,7 @@ void Form1::PasteDigits(HWND box) {
         }
     }
     CloseClipboard();
-    const std::wstring digits = Wide(onlyDigits(pasted));
+    const std::wstring digits = Wide(OnlyDigits(pasted));
     DWORD start = 0, end = 0;
     SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     if (digits.empty() && start == end) {
@@ -174,7 +174,7 @@ LRESULT CALLBACK Form1::AmountBoxProcedure(HWND window, UINT message, WPARAM wpa
 void Form1::onlyNumber(std::u16string text) {
     const HWND box = Control(ControlId::txtAm);
     // Unchanged text raises no change event, so the nested pass ends here.
-    SetWindowTextIfChanged(box, onlyDigits(text));
+    SetWindowTextIfChanged(box, OnlyDigits(text));
     const auto length = static_cast<WPARAM>(SendMessageW(box, WM_GETTEXTLENGTH, 0, 0));
     SendMessageW(box, EM_SETSEL, length, static_cast<LPARAM>(length));
     SendMessageW(box, EM_SCROLLCARET, 0, 0);
@@ -309,7 +309,7 @@ LRESULT Form1::OnPaint() {
     bench::Mark("paint+");
     {
         const PaintScope paint(Handle());
-        PaintScene(CurrentScene(), paint.dc(), paint.area());
+        PaintScene(CurrentScene(), paint.Dc(), paint.Area());
     }
     bench::Mark("paint-");
     return 0;

@@ -40,7 +40,7 @@ public:
     }
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
+    HDC Get() const { return dc_; }
 
 private:
     HWND window_;
@@ -67,8 +67,8 @@ public:
     ~PaintScope() { EndPaint(window_, &paint_); }
     PaintScope(const PaintScope&) = delete;
     PaintScope& operator=(const PaintScope&) = delete;
-    HDC dc() const { return dc_; }
-    const RECT& area() const { return paint_.rcPaint; }
+    HDC Dc() const { return dc_; }
+    const RECT& Area() const { return paint_.rcPaint; }
 
 private:
     HWND window_;

@@ -86,20 +86,20 @@ void Form1::PaintFlatFrame(HWND combo) {
     const ControlState* state = StateOf(combo);
     if (!state) return;
     const WindowDc dc(combo, GetWindowDC(combo));
-    if (!dc.get()) return;
+    if (!dc.Get()) return;
     RECT rect{};
     GetWindowRect(combo, &rect);
     OffsetRect(&rect, -rect.left, -rect.top);
-    FrameRect(dc.get(), &rect, GetSysColorBrush(COLOR_WINDOWFRAME));
+    FrameRect(dc.Get(), &rect, GetSysColorBrush(COLOR_WINDOWFRAME));
     InflateRect(&rect, -1, -1);
-    FrameRect(dc.get(), &rect, gdi_.Brush(state->layout->back));
+    FrameRect(dc.Get(), &rect, gdi_.Brush(state->layout->back));
 
     COMBOBOXINFO parts{};
     parts.cbSize = sizeof parts;
     if (!GetComboBoxInfo(combo, &parts)) return;
     UINT look = DFCS_SCROLLCOMBOBOX | DFCS_FLAT;
     if (parts.stateButton & STATE_SYSTEM_PRESSED) look |= DFCS_PUSHED;
-    DrawFrameControl(dc.get(), &parts.rcButton, DFC_SCROLL, look);
+    DrawFrameControl(dc.Get(), &parts.rcButton, DFC_SCROLL, look);
 }
 
 }  // namespace kavrel::win32

@@ -8,7 +8,7 @@
 namespace kavrel::win32 {
 namespace {
 
-DWORD milliseconds(std::chrono::milliseconds duration) { return static_cast<DWORD>(duration.count()); }
+DWORD Milliseconds(std::chrono::milliseconds duration) { return static_cast<DWORD>(duration.count()); }
 
 // The answers WinINet would follow on its own.
 bool IsRedirect(DWORD status) {
@@ -64,7 +64,7 @@ std::u16string Module1::GetPageSource(const std::u16string& url) {
         Handle(internetOpenA_(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     const Deadline deadline(settings_.deadline);
     const OpenPage page = FollowRedirects(session.get(), Ansi(url), deadline);
-    const std::string body = readBody(
+    const std::string body = ReadBody(
         [&](char* buffer, std::size_t capacity) { return ReadSome(page.request.get(), buffer, capacity, deadline); },
         [&] { return deadline.Passed(); });
     // Widened once for the whole body, so that a multi-byte character whose
@@ -154,7 +154,7 @@ std::optional<std::string> Module1::RedirectTarget(HINTERNET request, const std:
 void Module1::LimitWaits(HINTERNET request, const Deadline& deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.Remaining());
     const auto within = [&](std::chrono::milliseconds wait) {
-        return milliseconds(std::max(std::min(wait, left), std::chrono::milliseconds(1)));
+        return Milliseconds(std::max(std::min(wait, left), std::chrono::milliseconds(1)));
     };
     const std::pair<DWORD, DWORD> limits[] = {
         {INTERNET_OPTION_CONNECT_TIMEOUT, within(settings_.connect)},

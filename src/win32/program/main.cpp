@@ -26,7 +26,7 @@ constexpr int kUsualDpi = 96;
 
 int ScreenDpi() {
     const kavrel::win32::WindowDc screen(nullptr, GetDC(nullptr));
-    return screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kUsualDpi;
+    return screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : kUsualDpi;
 }
 
 #ifdef KAVREL_BENCH_MARKS
@@ -53,7 +53,7 @@ using MarkedNetwork = kavrel::win32::Module1;
 
 int Run(HINSTANCE instance, int show) {
     MarkedNetwork network;
-    const kavrel::RateRequestSettings settings{kavrel::text::widenAscii(KAVREL_CONFIGURED_RATE_SERVICE),
+    const kavrel::RateRequestSettings settings{kavrel::text::WidenAscii(KAVREL_CONFIGURED_RATE_SERVICE),
                                                kavrel::win32::UserDecimalSeparator()};
     // The first question to the display: under Wine this connects the display driver.
     const int dpi = ScreenDpi();

@@ -22,7 +22,7 @@ using ::testing::ThrowsMessage;
 constexpr auto npos = std::string::npos;
 const std::string kHeader = "code,usd_value,date,source\n";
 // A CRLF line and a blank one on the way.
-const RateTable kTable = RateTable::parse(
+const RateTable kTable = RateTable::Parse(
     kHeader + "USD,1,2022-09-05,base\r\nEUR,0.99,2022-09-05,u\n\nGBP,1.15,2022-08-01,u\nTINY,1e-300,2022-09-05,u\n");
 
 TEST(RateTable, RefusesAMalformedTableNamingTheLine) {
@@ -35,15 +35,15 @@ TEST(RateTable, RefusesAMalformedTableNamingTheLine) {
         {kHeader + "USD,1,2022-09-05,x\nEUR,1,2022-09-05,x\nUSD,1,2022-09-05,y\n", "line 4: code USD repeated"},
     };
     for (const auto& [csv, expected] : cases)
-        EXPECT_THAT([&] { RateTable::parse(csv); }, ThrowsMessage<RunTimeError>(HasSubstr(expected))) << csv;
-    EXPECT_THROW(RateTable::load("/nonexistent/rates.csv"), RunTimeError);
+        EXPECT_THAT([&] { RateTable::Parse(csv); }, ThrowsMessage<RunTimeError>(HasSubstr(expected))) << csv;
+    EXPECT_THROW(RateTable::Load("/nonexistent/rates.csv"), RunTimeError);
 }
 
 TEST(ShippedTable, PricesEveryCatalogueCode) {
-    const auto shipped = builtInRateTable();
+    const auto shipped = BuiltInRateTable();
     for (const auto entry : CurrencyCatalogue) {
-        const auto code = text::toUtf8(extractCode(entry));
-        EXPECT_TRUE(std::holds_alternative<Conversion>(convert(shipped, {"100", code, "USD"}))) << code;
+        const auto code = text::ToUtf8(ExtractCode(entry));
+        EXPECT_TRUE(std::holds_alternative<Conversion>(Convert(shipped, {"100", code, "USD"}))) << code;
     }
 }
 
@@ -51,14 +51,14 @@ TEST(ParseAmount, ReadsWhatKavrelSendsAndNothingElse) {
     const std::pair<const char*, double> accepted[] = {{"007", 7},        {"1E+15", 1e15}, {"1,5E+15", 1.5e15},
                                                        {"1E 15", 1e15},   {"2e-3", 0.002}, {".5", 0.5},
                                                        {"3.", 3}};
-    for (const auto& [text, value] : accepted) EXPECT_EQ(parseAmount(text), value) << text;
+    for (const auto& [text, value] : accepted) EXPECT_EQ(ParseAmount(text), value) << text;
     const std::vector<std::string> refused{"", ".", "-1", "1e", "1e+", "1.2.3", "inf", " 1", "1e999", "E5",
                                            std::string(100000, '9')};  // beyond a double, no stack overflow
-    for (const auto& text : refused) EXPECT_FALSE(parseAmount(text).has_value()) << text.substr(0, 20);
+    for (const auto& text : refused) EXPECT_FALSE(ParseAmount(text).has_value()) << text.substr(0, 20);
 }
 
 TEST(Convert, CrossRatesGoThroughTheDollarAtTheOlderDateOrARefusalSaysWhy) {
-    const auto c = std::get<Conversion>(convert(kTable, {"100", "eur", "GBP"}));
+    const auto c = std::get<Conversion>(Convert(kTable, {"100", "eur", "GBP"}));
     EXPECT_EQ(c.fromCode + " " + c.toCode + " " + c.date, "EUR GBP 2022-08-01");
     EXPECT_DOUBLE_EQ(c.rate, 0.99 / 1.15);
     EXPECT_DOUBLE_EQ(c.result, 100 * 0.99 / 1.15);
@@ -74,7 +74,7 @@ TEST(Convert, CrossRatesGoThroughTheDollarAtTheOlderDateOrARefusalSaysWhy) {
         {{"1e300", "USD", "TINY"}, Unprocessable, "too large"},  // beyond a double
     };
     for (const auto& [query, status, reason] : cases) {
-        const auto answer = convert(kTable, query);
+        const auto answer = Convert(kTable, query);
         const auto* refusal = std::get_if<Refusal>(&answer);
         ASSERT_NE(refusal, nullptr) << reason;
         EXPECT_EQ(refusal->status, status) << reason;

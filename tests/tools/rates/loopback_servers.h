@@ -18,20 +18,20 @@ namespace kavrel::rates::testing {
 
 inline constexpr const char* kLoopback = "127.0.0.1";
 inline const RateTable kTable =
-    RateTable::parse("code,usd_value,date,source\nUSD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\n");
+    RateTable::Parse("code,usd_value,date,source\nUSD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\n");
 inline const ServedRates kRates{kTable, {"2022-09-05", "", {}, ""}};
 
 // A rate server on a free loopback port, serving on its own thread until destroyed.
 struct RunningServer {
     explicit RunningServer(std::optional<ServedRates> rates) {
-        if (rates) server.publish(std::move(*rates));
+        if (rates) server.Publish(std::move(*rates));
     }
-    ~RunningServer() { server.stop(); }
-    httplib::Client client() const { return httplib::Client(kLoopback, port); }
+    ~RunningServer() { server.Stop(); }
+    httplib::Client Client() const { return httplib::Client(kLoopback, port); }
 
     RateServer server{[](const std::string&) {}};
-    int port = server.bind(kLoopback, 0);
-    std::jthread thread{[this] { server.run(); }};  // last: joined before the server goes
+    int port = server.Bind(kLoopback, 0);
+    std::jthread thread{[this] { server.Run(); }};  // last: joined before the server goes
 };
 
 // Serves /rates with the answers it is given in turn, the last one from then on,
@@ -51,9 +51,9 @@ public:
         thread_ = std::jthread([this] { server_.listen_after_bind(); });
         while (!server_.is_running()) std::this_thread::yield();  // a stop before that would be lost
     }
-    ~Source() { stop(); }
-    void stop() { server_.stop(); }
-    std::string url() const {
+    ~Source() { Stop(); }
+    void Stop() { server_.stop(); }
+    std::string Url() const {
         const std::string scheme = std::is_same_v<Server, httplib::SSLServer> ? "https" : "http";
         return scheme + "://127.0.0.1:" + std::to_string(port_) + "/rates";
     }

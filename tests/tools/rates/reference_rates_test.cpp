@@ -38,7 +38,7 @@ TEST(ReferenceRates, ReadsTheDailyFileInEitherForm) {
     const std::tuple<const char*, double> expected[] = {
         {"USD", 1}, {"EUR", 1.0921}, {"JPY", 1.0921 / 157.22}, {"GBP", 1.0921 / 0.86053}};  // US dollars per unit
     for (const auto& text : {kDailyXml, kDailyCsv}) {
-        const auto rates = parseReferenceRates(text, "rates.file");
+        const auto rates = ParseReferenceRates(text, "rates.file");
         ASSERT_EQ(rates.size(), std::size(expected)) << text;
         for (const auto& [code, usdValue] : expected) {
             const auto rate = std::find_if(rates.begin(), rates.end(), [&](const Rate& r) { return r.code == code; });
@@ -73,19 +73,19 @@ TEST(ReferenceRates, RefusesABadFileNamingItAndTheFault) {
         {"Date,GBP,\n2024-01-05,0.86,\n", "f: no day has a US dollar rate"},
     };
     for (const auto& [text, expected] : cases)
-        EXPECT_THAT([&] { parseReferenceRates(text, "f"); }, ThrowsMessage<RunTimeError>(StartsWith(expected))) << text;
+        EXPECT_THAT([&] { ParseReferenceRates(text, "f"); }, ThrowsMessage<RunTimeError>(StartsWith(expected))) << text;
 
     const auto huge = std::filesystem::temp_directory_path() / ("kavrel-huge-" + std::to_string(::getpid()));
     std::ofstream(huge) << kDailyCsv;
     std::filesystem::resize_file(huge, std::uintmax_t{100} << 20);  // sparse: nothing is written
-    EXPECT_THROW(loadReferenceRates(huge), RunTimeError);
+    EXPECT_THROW(LoadReferenceRates(huge), RunTimeError);
     std::filesystem::remove(huge);
-    EXPECT_THROW(loadReferenceRates("/nonexistent/rates.xml"), RunTimeError);
+    EXPECT_THROW(LoadReferenceRates("/nonexistent/rates.xml"), RunTimeError);
 }
 
 // From the history, each currency's newest rate, through the dollar of its day.
 TEST(ReferenceRates, TakeThePlaceOfTheTablesRatesAndMoveTheirFixedFollowers) {
-    const auto table = RateTable::parse(
+    const auto table = RateTable::Parse(
         "code,usd_value,date,source\n"
         "USD,1,2022-09-05,t\nEUR,0.99,2022-09-05,t\nGBP,1.15,2022-09-05,t\nXPD,1567,2023-03-31,t\n"
         "DEM,0.5062,2022-09-05,t\nBCEAO,0.00151,2022-09-05,t\nRUB,0.0158,2022-09-05,t\n");
@@ -98,15 +98,15 @@ TEST(ReferenceRates, TakeThePlaceOfTheTablesRatesAndMoveTheirFixedFollowers) {
         {"DEM", 1.0921 / 1.95583, "2024-01-05", "fixed at 1.95583 per EUR"},  // legacy euro currency
         {"BCEAO", 1.0921 / 655.957, "2024-01-05", "fixed at 655.957 per EUR"},
     };
-    const auto merged = withReferenceRates(table, parseReferenceRates(kHistoryCsv, "hist"));
+    const auto merged = WithReferenceRates(table, ParseReferenceRates(kHistoryCsv, "hist"));
     for (const auto& [code, usdValue, date, source] : expected) {
-        const Rate* rate = merged.find(code);
+        const Rate* rate = merged.Find(code);
         ASSERT_NE(rate, nullptr) << code;
         EXPECT_DOUBLE_EQ(rate->usdValue, usdValue) << code;
         EXPECT_EQ(rate->date, date) << code;
         EXPECT_NE(rate->source.find(source), std::string::npos) << code << ": " << rate->source;
     }
-    EXPECT_EQ(merged.find("CYP"), nullptr);  // a fixed code the table lacks stays out
+    EXPECT_EQ(merged.Find("CYP"), nullptr);  // a fixed code the table lacks stays out
 }
 
 }  // namespace

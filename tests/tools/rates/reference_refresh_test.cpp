@@ -26,22 +26,22 @@ const std::string kDaily =
 
 TEST(FetchReferenceFile, FailsOnAStatusOtherThan200ABodyTooLargeOrNoServer) {
     Source source({{404, "gone"}, {200, std::string(kMaxReferenceFileBytes + 1, 'x')}});
-    const auto fetch = [&] { fetchReferenceFile(source.url()); };
-    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": HTTP status 404"));
-    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": more bytes than a reference file may have"));
-    source.stop();
-    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.url() + ": could not connect"));
+    const auto fetch = [&] { FetchReferenceFile(source.Url()); };
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.Url() + ": HTTP status 404"));
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.Url() + ": more bytes than a reference file may have"));
+    source.Stop();
+    EXPECT_THAT(fetch, ThrowsMessage<RunTimeError>(source.Url() + ": could not connect"));
 }
 
 TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInService) {
     Source source({{200, kDaily}, {200, "<html><body>Maintenance</body></html>"}});
-    const auto failure = "kavrel-rates: refresh failed, the rates in service stay: " + source.url() + ": no <Cube time";
+    const auto failure = "kavrel-rates: refresh failed, the rates in service stay: " + source.Url() + ": no <Cube time";
     const auto folder = std::filesystem::temp_directory_path() / ("kavrel-keep-" + std::to_string(::getpid()));
     std::atomic<int> fresh{0}, noted{0}, failed{0};
     {
-        const ReferenceRefresher refresher(kRates, {source.url(), "", std::chrono::milliseconds(100), RateCache(folder)},
+        const ReferenceRefresher refresher(kRates, {source.Url(), "", std::chrono::milliseconds(100), RateCache(folder)},
                                            [&](const ServedRates& rates) {
-                                               const bool dated = rates.sources.inUseDate() == "2024-01-05";
+                                               const bool dated = rates.sources.InUseDate() == "2024-01-05";
                                                (rates.sources.fetchProblem.empty() ? fresh : noted) += dated;
                                            },
                                            [&](const std::string& line) { failed += line.starts_with(failure); });
@@ -50,7 +50,7 @@ TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInSe
         EXPECT_TRUE(failed >= 2 && noted >= 2);
     }
     EXPECT_EQ(fresh, 1);
-    EXPECT_EQ(RateCache(folder).read(), kDaily);
+    EXPECT_EQ(RateCache(folder).Read(), kDaily);
     std::filesystem::remove_all(folder);
 }
 
@@ -64,9 +64,9 @@ TEST(FetchReferenceFile, TrustsOnlyAVerifiedCertificate) {
                               .c_str()),
               0);
     const Source<httplib::SSLServer> source({{200, kDaily}}, certificate, key);
-    const auto untrusted = source.url() + ": the server's certificate is not trusted (self-signed certificate)";
-    EXPECT_THAT([&] { fetchReferenceFile(source.url()); }, ThrowsMessage<RunTimeError>(untrusted));
-    EXPECT_EQ(parseReferenceRates(fetchReferenceFile(source.url(), certificate), "f").size(), 3u);  // USD, GBP, EUR
+    const auto untrusted = source.Url() + ": the server's certificate is not trusted (self-signed certificate)";
+    EXPECT_THAT([&] { FetchReferenceFile(source.Url()); }, ThrowsMessage<RunTimeError>(untrusted));
+    EXPECT_EQ(ParseReferenceRates(FetchReferenceFile(source.Url(), certificate), "f").size(), 3u);  // USD, GBP, EUR
     std::filesystem::remove_all(dir);
 }
 

@@ -35,12 +35,12 @@ public:
         GetClientRect(form, &client);
         RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         const WindowDc screen(form, GetDC(form));
-        copy_.reset(CreateCompatibleDC(screen.get()));
-        bitmap_.reset(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+        copy_.reset(CreateCompatibleDC(screen.Get()));
+        bitmap_.reset(CreateCompatibleBitmap(screen.Get(), client.right, client.bottom));
         selected_.emplace(copy_.get(), bitmap_.get());
-        BitBlt(copy_.get(), 0, 0, client.right, client.bottom, screen.get(), 0, 0, SRCCOPY);
+        BitBlt(copy_.get(), 0, 0, client.right, client.bottom, screen.Get(), 0, 0, SRCCOPY);
     }
-    HDC dc() const { return copy_.get(); }
+    HDC Dc() const { return copy_.get(); }
     COLORREF At(int x, int y) const { return GetPixel(copy_.get(), x, y); }
     bool Contains(const layout::PixelRect& rect, COLORREF colour) const {
         for (int y = rect.top; y < rect.bottom; ++y)

@@ -172,7 +172,7 @@ TEST(UserLocale, ItsDecimalSeparatorReachesTheAmountText) {
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved, 8);
     for (const wchar_t* separator : {L",", L"."}) {
         SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
-        EXPECT_EQ(amountText(2.5, UserDecimalSeparator()), u"2" + std::u16string(1, separator[0]) + u"5");
+        EXPECT_EQ(AmountText(2.5, UserDecimalSeparator()), u"2" + std::u16string(1, separator[0]) + u"5");
     }
     SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
 }

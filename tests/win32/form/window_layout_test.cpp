@@ -125,7 +125,7 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
     const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(Form(), GCLP_HICON));
     ASSERT_NE(icon, nullptr);
     const Painted drawn(Form());
-    DrawIconEx(drawn.dc(), image1.left, image1.top, icon, image1.width(), image1.height(), 0, nullptr, DI_NORMAL);
+    DrawIconEx(drawn.Dc(), image1.left, image1.top, icon, image1.Width(), image1.Height(), 0, nullptr, DI_NORMAL);
     int differing = 0;
     for (int y = image1.top; y < image1.bottom; ++y)
         for (int x = image1.left; x < image1.right; ++x) differing += !Near(shot.At(x, y), drawn.At(x, y), 8);

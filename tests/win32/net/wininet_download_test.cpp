@@ -28,7 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using text::widenAscii;
+using text::WidenAscii;
 
 // One scripted answer: `first` at once, then each piece after `pause` unless the test
 // stops the server first, then a close, or a reset. "{port}" stands for the server's port.
@@ -60,7 +60,7 @@ public:
     }
     ~ScriptedServer() { Stop(); }
 
-    std::u16string Url() const { return widenAscii("http://127.0.0.1:" + port_ + "/moved"); }
+    std::u16string Url() const { return WidenAscii("http://127.0.0.1:" + port_ + "/moved"); }
     // Ends the answer in hand and the waiting accept, and returns how many requests came.
     std::size_t Stop() {
         thread_.request_stop();
@@ -117,7 +117,7 @@ std::string Head(std::string_view status, std::optional<std::size_t> length = {}
 
 // Text that repeats only every kPatternPeriod bytes, so a lost or repeated piece shows.
 constexpr std::size_t kPatternPeriod = 36 * 36;
-std::string pattern(std::size_t size) {
+std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[(i * 7 + i / 36) % 36];
     return bytes;
@@ -146,15 +146,15 @@ struct ServerCase {
 
 std::vector<ServerCase> Servers() {
     using enum Returns;
-    const std::string page = "<html>the page</html>", announced = pattern(1000);
+    const std::string page = "<html>the page</html>", announced = Pattern(1000);
     const std::string notFound = "<html><body><h1>404 Not Found</h1>No such page.</body></html>";
     const std::string garbage = "SSH-2.0-OpenSSH_9.2\r\n\x01\x02\x03 garbage";
     // 1,000 letters "a" gzipped into 29 bytes: nothing here may inflate them.
     const std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00"
                               "\x03\xda\x38\x9a\xe8\x03\x00\x00", 29);
-    const std::vector<std::string> pieces{"<html>", pattern(700), "x", pattern(1500).substr(3), pattern(2100), "</html>"};
+    const std::vector<std::string> pieces{"<html>", Pattern(700), "x", Pattern(1500).substr(3), Pattern(2100), "</html>"};
     // Blocks that continue the pattern seamlessly, past the most the download keeps.
-    const std::vector<std::string> endless(kMaxBodyBytes / (32 * kPatternPeriod) + 2, pattern(32 * kPatternPeriod));
+    const std::vector<std::string> endless(kMaxBodyBytes / (32 * kPatternPeriod) + 2, Pattern(32 * kPatternPeriod));
     std::vector<std::string> drops;
     for (const char byte : announced) drops.emplace_back(1, byte);
     const auto chunked = Head("200 OK", {}, "Transfer-Encoding: chunked\r\n");
@@ -164,39 +164,39 @@ std::vector<ServerCase> Servers() {
     return {
         // Servers that behave: the body arrives whole however it is sent.
         {"short pieces with pauses, no length", {{Head("200 OK"), pieces, 150ms}}, Exactly,
-         widenAscii(std::accumulate(pieces.begin(), pieces.end(), std::string())), kWhole},
+         WidenAscii(std::accumulate(pieces.begin(), pieces.end(), std::string())), kWhole},
         {"empty", {{Head("200 OK", 0)}}, Exactly, u"", kOneWait},
-        {"not found page", {{Head("404 Not Found", notFound.size()) + notFound}}, Exactly, widenAscii(notFound), kOneWait},
+        {"not found page", {{Head("404 Not Found", notFound.size()) + notFound}}, Exactly, WidenAscii(notFound), kOneWait},
         {"bytes above 127", {{Head("200 OK", 12) + "caf\xE9 \x80 \x9F <b>"}}, Exactly, u"caf\u00E9 \u20AC \u0178 <b>",
          kOneWait},
         // Hostile ones.
         {"nobody listens", {}, Exactly, u"", kOneWait, 0},
         {"silent after accept", {{"", {""}, kServerPatience}}, Exactly, u"", kOneWait},
         {"silent half-way through the body", {{Head("200 OK", 1000) + announced.substr(0, 100), {""}, kServerPatience}},
-         Exactly, widenAscii(announced.substr(0, 100)), kOneWait},
-        {"one-byte drip", {{Head("200 OK", announced.size()), drops, 100ms}}, TextSoFar, widenAscii(announced), kWhole},
-        {"endless body", {{Head("200 OK"), endless}}, TextSoFar, widenAscii(pattern(kMaxBodyBytes)), kWhole},
+         Exactly, WidenAscii(announced.substr(0, 100)), kOneWait},
+        {"one-byte drip", {{Head("200 OK", announced.size()), drops, 100ms}}, TextSoFar, WidenAscii(announced), kWhole},
+        {"endless body", {{Head("200 OK"), endless}}, TextSoFar, WidenAscii(Pattern(kMaxBodyBytes)), kWhole},
         {"reset mid-body under Content-Length",
          {{Head("200 OK", announced.size()) + announced.substr(0, 100), {""}, 200ms, true}}, TextSoFar,
-         widenAscii(announced.substr(0, 100)), kOneWait},
-        {"chunk size overflow", {{chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page}}, TextSoFar, widenAscii(page), kOneWait},
-        {"non-hex chunk size", {{chunked + "zz\r\n" + page + "\r\n0\r\n\r\n"}}, TextSoFar, widenAscii(page), kOneWait},
-        {"close mid-chunk", {{chunked + "100\r\n" + page}}, Exactly, widenAscii(page), kOneWait},
-        {"redirect loop", {redirect("/loop")}, Exactly, widenAscii(page), kWhole, 11},
-        {"redirect to file:", {redirect("file:///c:/windows/win.ini")}, Exactly, widenAscii(page), kOneWait},
+         WidenAscii(announced.substr(0, 100)), kOneWait},
+        {"chunk size overflow", {{chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page}}, TextSoFar, WidenAscii(page), kOneWait},
+        {"non-hex chunk size", {{chunked + "zz\r\n" + page + "\r\n0\r\n\r\n"}}, TextSoFar, WidenAscii(page), kOneWait},
+        {"close mid-chunk", {{chunked + "100\r\n" + page}}, Exactly, WidenAscii(page), kOneWait},
+        {"redirect loop", {redirect("/loop")}, Exactly, WidenAscii(page), kWhole, 11},
+        {"redirect to file:", {redirect("file:///c:/windows/win.ini")}, Exactly, WidenAscii(page), kOneWait},
         {"redirect to another host", {redirect("http://localhost:{port}/page"), {Head("200 OK", 4) + "page"}}, Exactly,
          u"page", kOneWait, 2},
         {"100 KB header line", {{Head("200 OK", page.size(), "X-Long: " + std::string(100000, 'a') + "\r\n") + page}},
-         TextSoFar, widenAscii(page), kOneWait},
+         TextSoFar, WidenAscii(page), kOneWait},
         // Which part of it counts as the body is the library's guess.
-        {"non-HTTP garbage", {{garbage}}, NoMoreThanSent, widenAscii(garbage), kOneWait},
+        {"non-HTTP garbage", {{garbage}}, NoMoreThanSent, WidenAscii(garbage), kOneWait},
         {"NUL bytes", {{Head("200 OK", 7) + std::string("0.81\0" "23", 7)}}, Exactly, u"0.8123", kOneWait},
         {"gzip", {{Head("200 OK", gzipped.size(), "Content-Encoding: gzip\r\n") + gzipped}}, NoMoreThanSent,
-         widenAscii(gzipped), kOneWait},
+         WidenAscii(gzipped), kOneWait},
         {"negative Content-Length", {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n" + page}},
-         TextSoFar, widenAscii(page), kOneWait},
-        {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, widenAscii(page), kOneWait},
-        {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, widenAscii(page), kOneWait},
+         TextSoFar, WidenAscii(page), kOneWait},
+        {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, WidenAscii(page), kOneWait},
+        {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, WidenAscii(page), kOneWait},
     };
 }
 
