@@ -125,11 +125,8 @@ LRESULT CALLBACK Procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lpar
         case WM_CTLCOLORLISTBOX:
             if (window) return StaticColour(*window, reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
             break;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            break;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }

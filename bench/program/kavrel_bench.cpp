@@ -62,8 +62,8 @@ double TicksToMilliseconds(long long ticks) {
 // millisecond, finer than Sleep's millisecond, without spinning a core.
 void Nap() {
     using Delay = LONG(WINAPI*)(BOOLEAN, const LARGE_INTEGER*);
-    static const auto delay =
-        reinterpret_cast<Delay>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
+    static const auto delay = reinterpret_cast<Delay>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
     LARGE_INTEGER interval;
     interval.QuadPart = -2500;  // relative, in 100 ns
     if (delay) delay(FALSE, &interval);
@@ -101,8 +101,8 @@ public:
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                            &startup, &info_))
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                            &info_))
             Fail("cannot start " + std::string(exe.begin(), exe.end()));
     }
     ~Child() {
@@ -305,9 +305,12 @@ Running StartBareWindow(const std::wstring& exe, const wchar_t* arguments) {
 
 Running StartBareRetrieval(const std::wstring& exe, const std::wstring& url) {
     Running running{std::make_unique<Child>(exe, url)};
-    WaitUntil([&] { return (running.result = FindWindowExW(HWND_MESSAGE, nullptr, L"Kavrel.Bench.BareRetrieval",
-                                                             nullptr)) != nullptr; },
-              60000, "bare_retrieval's window");
+    WaitUntil(
+        [&] {
+            return (running.result = FindWindowExW(HWND_MESSAGE, nullptr, L"Kavrel.Bench.BareRetrieval", nullptr)) !=
+                   nullptr;
+        },
+        60000, "bare_retrieval's window");
     return running;
 }
 
@@ -425,12 +428,13 @@ bool Accepts(unsigned short port) {
 Launch ServiceStartOnce(const std::wstring& exe) {
     const unsigned short port = FreeLoopbackPort();
     const double start = Milliseconds();
-    const Child child(exe, L"--no-fetch --no-cache --bind 127.0.0.1 --port " + std::to_wstring(port),
-                      CREATE_NO_WINDOW);
-    WaitUntil([&] {
-        if (child.Ended()) Fail("kavrel-rates.exe ended at start");
-        return Accepts(port);
-    }, 20000, "kavrel-rates.exe to accept a connection");
+    const Child child(exe, L"--no-fetch --no-cache --bind 127.0.0.1 --port " + std::to_wstring(port), CREATE_NO_WINDOW);
+    WaitUntil(
+        [&] {
+            if (child.Ended()) Fail("kavrel-rates.exe ended at start");
+            return Accepts(port);
+        },
+        20000, "kavrel-rates.exe to accept a connection");
     const double listening = Milliseconds();
     return {listening - start, child.WorkingSetMb()};
 }
@@ -448,8 +452,9 @@ struct Row {
 void PrintTable(const std::vector<Row>& rows, const Options& options) {
     std::printf("\nKavrel against bare programs, %s, medians of interleaved pairs (%d pairs, %d clicks)\n\n",
                 options.arch.c_str(), options.pairs, options.clicks);
-    std::printf("| measure | Kavrel min | Kavrel median | baseline | baseline min | baseline median | ratio | bound "
-                "| ratio of minimums |\n");
+    std::printf(
+        "| measure | Kavrel min | Kavrel median | baseline | baseline min | baseline median | ratio | bound "
+        "| ratio of minimums |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& row : rows) {
         if (row.kavrel.median == 0 && row.baseline.median == 0) continue;  // not measured in this run
@@ -489,8 +494,8 @@ std::vector<Row> MeasureAll(const Options& options) {
     // What Kavrel's own code costs beyond making and painting its controls.
     rows.push_back({"launch -> window visible and painted", "ms", Summary(kavrelLaunch), Summary(staticsLaunch),
                     "same layout of Static controls", 0});
-    rows.push_back({"working set after start-up", "MB", Summary(kavrelMemory), Summary(bareMemory), "bare window",
-                    1.20});
+    rows.push_back(
+        {"working set after start-up", "MB", Summary(kavrelMemory), Summary(bareMemory), "bare window", 1.20});
     std::fprintf(stderr, "bench: start-up done\n");
 
     const Running kavrel = StartKavrel(options.kavrel);
@@ -559,8 +564,8 @@ std::vector<Row> MeasureAll(const Options& options) {
         const auto memory = Summary(serviceMemory);
         std::printf("kavrel-rates.exe working set once it accepts connections: min %.1f MB, median %.1f MB\n",
                     memory.min, memory.median);
-        rows.push_back({"kavrel-rates.exe start -> accepts a connection", "ms", Summary(serviceStart), {500, 500},
-                        "500 ms", 1.0});
+        rows.push_back(
+            {"kavrel-rates.exe start -> accepts a connection", "ms", Summary(serviceStart), {500, 500}, "500 ms", 1.0});
         std::fprintf(stderr, "bench: service done\n");
     }
     const double ratesSize = FileKb(options.rates);
@@ -590,7 +595,8 @@ void PrintPhases(const char* title, const std::vector<Marks>& runs) {
     std::vector<std::pair<double, std::string>> order;
     for (const auto& [phase, samples] : at) order.emplace_back(Summary(samples).median, phase);
     std::sort(order.begin(), order.end());
-    std::printf("\n%s (medians of %zu runs, ms from the start; step = since the previous line)\n\n", title, runs.size());
+    std::printf("\n%s (medians of %zu runs, ms from the start; step = since the previous line)\n\n", title,
+                runs.size());
     std::printf("| phase | at | step |\n|---|---|---|\n");
     double previous = 0;
     for (const auto& [ms, phase] : order) {
@@ -609,11 +615,13 @@ void MeasurePhases(const Options& options) {
     // The marks of one run, times counted from `start`, once `complete` says all have come.
     const auto collect = [&monitor](DWORD pid, double start, auto complete, const char* what) {
         Marks marks;
-        WaitUntil([&] {
-            auto more = monitor.Take(pid);
-            marks.insert(marks.end(), more.begin(), more.end());
-            return complete(marks);
-        }, 20000, what);
+        WaitUntil(
+            [&] {
+                auto more = monitor.Take(pid);
+                marks.insert(marks.end(), more.begin(), more.end());
+                return complete(marks);
+            },
+            20000, what);
         for (auto& mark : marks) mark.first -= start;
         return marks;
     };
@@ -632,8 +640,8 @@ void MeasurePhases(const Options& options) {
     const Running kavrel = StartKavrel(options.marked);
     AnswerOnce(kavrel, kavrel.convert, BM_CLICK, 0);  // WinINet loaded: what follows is warm
     const auto idleAfterResult = [](const Marks& marks) {
-        const auto result = std::find_if(marks.begin(), marks.end(),
-                                         [](const auto& mark) { return mark.second == "result text set"; });
+        const auto result =
+            std::find_if(marks.begin(), marks.end(), [](const auto& mark) { return mark.second == "result text set"; });
         return std::any_of(result, marks.end(), [](const auto& mark) { return mark.second == "idle"; });
     };
     for (int i = 0; i < options.pairs; ++i) {
@@ -676,10 +684,11 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     const auto options = Parse(argc, argv);
     if (!options) {
-        std::fputs("usage: kavrel_bench --kavrel K.exe --bare-window B.exe --bare-retrieval R.exe --url URL\n"
-                   "                    [--marked M.exe] [--rates kavrel-rates.exe] [--pairs N] [--clicks N]\n"
-                   "                    [--arch NAME] [--only launch|retrieval|paste|repaint|service|phases]\n",
-                   stderr);
+        std::fputs(
+            "usage: kavrel_bench --kavrel K.exe --bare-window B.exe --bare-retrieval R.exe --url URL\n"
+            "                    [--marked M.exe] [--rates kavrel-rates.exe] [--pairs N] [--clicks N]\n"
+            "                    [--arch NAME] [--only launch|retrieval|paste|repaint|service|phases]\n",
+            stderr);
         return 2;
     }
     try {

@@ -26,9 +26,7 @@ const RateTable& ShippedTable() {
     return table;
 }
 
-Conversion SampleConversion() {
-    return std::get<Conversion>(Convert(ShippedTable(), {"100", "EUR", "GBP"}));
-}
+Conversion SampleConversion() { return std::get<Conversion>(Convert(ShippedTable(), {"100", "EUR", "GBP"})); }
 
 // Kavrel widens the body byte by byte; the pages are ASCII.
 std::u16string Widened(const std::string& page) { return std::u16string(page.begin(), page.end()); }
@@ -58,7 +56,8 @@ void ConversionAndResultPage(benchmark::State& state) {
 BENCHMARK(ConversionAndResultPage);
 
 void HomePageWriting(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(HomePage({ShippedTable(), {"2022-09-05", "", {}, ""}}, "2024-01-05T16:00:00Z"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(HomePage({ShippedTable(), {"2022-09-05", "", {}, ""}}, "2024-01-05T16:00:00Z"));
     state.counters["rows"] = static_cast<double>(ShippedTable().Rates().size());
 }
 BENCHMARK(HomePageWriting);
@@ -91,6 +90,7 @@ struct HistoryColumn {
 
 // The bank's 41 columns: about 30 currencies quoted today, some added after
 // 1999, and the retired ones "N/A" after their last year.
+// clang-format off
 constexpr HistoryColumn kHistoryColumns[] = {
     {"USD", 1.0921},   {"JPY", 157.22},  {"BGN", 1.9558},  {"CYP", 0.5853, 1999, 2007},
     {"CZK", 24.65},    {"DKK", 7.4568},  {"GBP", 0.86053}, {"EEK", 15.647, 1999, 2010},
@@ -105,6 +105,7 @@ constexpr HistoryColumn kHistoryColumns[] = {
     {"BRL", 5.3562, 2008},               {"MXN", 18.53, 2008},              {"TRL", 1.8e6, 1999, 2004},
     {"INR", 90.83, 2009},                {"ILS", 3.9945, 2011},
 };
+// clang-format on
 
 // One row a working day, "N/A" where a currency had no rate that day.
 struct HistoryDay {

@@ -7,9 +7,7 @@
 namespace kavrel::text {
 namespace {
 
-char16_t FoldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 }  // namespace
 
@@ -51,9 +49,7 @@ const std::u16string& Piece(const std::vector<std::u16string>& pieces, std::size
     return pieces[index];
 }
 
-std::u16string WidenAscii(std::string_view ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
+std::u16string WidenAscii(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 std::string ToUtf8(std::u16string_view text) {
     std::string out;

@@ -10,9 +10,8 @@ bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return AsciiLower(x) == AsciiLower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char16_t x, char16_t y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 // Digits only, no leading zero, at most `limit`: a number that reads the same

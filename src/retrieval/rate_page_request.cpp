@@ -7,8 +7,7 @@ namespace kavrel {
 std::u16string GetCD(double amount, const std::u16string& fromCode, const std::u16string& toCode,
                      const RateRequestSettings& settings, RateNetwork& network) {
     if (!network.IsConnected()) return {};
-    return network.GetPageSource(
-        RequestUrl(settings.serviceBase, amount, fromCode, toCode, settings.decimalSeparator));
+    return network.GetPageSource(RequestUrl(settings.serviceBase, amount, fromCode, toCode, settings.decimalSeparator));
 }
 
 }  // namespace kavrel

@@ -15,7 +15,7 @@ public:
 };
 
 struct RateRequestSettings {
-    std::u16string serviceBase;     // scheme, host and optional port
+    std::u16string serviceBase;        // scheme, host and optional port
     char16_t decimalSeparator = u'.';  // the user locale's
 };
 

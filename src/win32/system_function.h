@@ -39,8 +39,7 @@ private:
             if (!module_) throw RunTimeError(ErrorKind::MissingSystemFunction, std::string("cannot load ") + library_);
         }
         const FARPROC address = GetProcAddress(module_.get(), name_);
-        if (!address)
-            throw RunTimeError(ErrorKind::MissingSystemFunction, std::string(library_) + " has no " + name_);
+        if (!address) throw RunTimeError(ErrorKind::MissingSystemFunction, std::string(library_) + " has no " + name_);
         function_ = reinterpret_cast<Pointer>(reinterpret_cast<void (*)()>(address));
         return function_;
     }

@@ -59,8 +59,7 @@ private:
 
 }  // namespace
 
-ConversionFlow::ConversionFlow(ConversionView& view, PageFetcher getCD)
-    : view_(view), getCD_(std::move(getCD)) {}
+ConversionFlow::ConversionFlow(ConversionView& view, PageFetcher getCD) : view_(view), getCD_(std::move(getCD)) {}
 
 void ConversionFlow::RetrieveRates() {
     view_.SetResultText(u"");

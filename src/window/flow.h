@@ -16,9 +16,9 @@ enum class CheckBoxValue { Unchecked = 0, Checked = 1, Grayed = 2 };
 class ConversionView {
 public:
     virtual ~ConversionView() = default;
-    virtual std::u16string FromText() = 0;      // optCountry1
-    virtual std::u16string ToText() = 0;        // optCountry2
-    virtual std::u16string AmountText() = 0;    // txtAm
+    virtual std::u16string FromText() = 0;    // optCountry1
+    virtual std::u16string ToText() = 0;      // optCountry2
+    virtual std::u16string AmountText() = 0;  // txtAm
     virtual void SetAmountText(const std::u16string& digits) = 0;
     virtual void SetStatusText(const std::u16string& status) = 0;  // lblC
     virtual void SetConvertEnabled(bool enabled) = 0;              // Command1
@@ -26,7 +26,7 @@ public:
     // One pass over the queue; false when those events closed the window.
     virtual bool ProcessPendingEvents() = 0;
     virtual void SetResultText(const std::u16string& result) = 0;  // Label1
-    virtual CheckBoxValue AutoRetrieveBoxValue() = 0;  // Check1
+    virtual CheckBoxValue AutoRetrieveBoxValue() = 0;              // Check1
 };
 
 // GetCD: the page text for an amount and two currency codes.

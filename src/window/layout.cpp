@@ -32,6 +32,7 @@ constexpr auto kTransparent = BackStyle::Transparent;
 constexpr Window kForm{u"Kavrel", {2910, 1650, 7140, 3480}, kWhite, kDefaultFont};
 
 // Front to back.
+// clang-format off
 constexpr std::array<Control, kControlCount> kControls{{
     {.id = ControlId::Check1, .name = "Check1", .kind = Kind::CheckBox, .twips = {5910, 2385, 225, 255}, .text = u"Check1",
      .font = kCheckFont, .fore = kLilac, .back = kWindow, .tabIndex = 12, .settings = setting::Flat},
@@ -83,6 +84,7 @@ constexpr std::array<Control, kControlCount> kControls{{
     // The title band: filled, without an outline, so that it meets the frame cleanly.
     {.id = ControlId::Shape1, .name = "Shape1", .kind = Kind::Rectangle, .twips = {495, 0, 6690, 495}, .back = kPaleBlue},
 }};
+// clang-format on
 
 constexpr bool RowsFollowTheIds() {
     for (std::size_t i = 0; i < kControls.size(); ++i)
@@ -103,10 +105,8 @@ bool TakesFocus(Kind kind) {
         case Kind::TextBox:
         case Kind::PushButton:
         case Kind::DropDownList:
-        case Kind::DropDownBox:
-            return true;
-        default:
-            return false;
+        case Kind::DropDownBox: return true;
+        default: return false;
     }
 }
 

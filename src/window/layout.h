@@ -40,7 +40,9 @@ struct Colour {
 
     friend constexpr bool operator==(const Colour&, const Colour&) = default;
 };
-constexpr Colour RgbColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {Colour::Source::Fixed, {r, g, b}}; }
+constexpr Colour RgbColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return {Colour::Source::Fixed, {r, g, b}};
+}
 constexpr Colour FromSystemColour(SystemColour c) { return {Colour::Source::System, {}, c}; }
 
 // Regular (not italic, underlined or struck out), Western character set.
@@ -150,7 +152,6 @@ const Window& FormWindow();
 
 // All controls, front to back: a control lies in front of every control after it.
 std::span<const Control> FormControls();
-
 
 constexpr bool IsDropDown(Kind kind) { return kind == Kind::DropDownList || kind == Kind::DropDownBox; }
 

@@ -6,6 +6,7 @@ namespace kavrel {
 namespace {
 
 TEST(LocalService, LoopbackHostsGiveTheirAddressAndPortAndEveryOtherAddressNone) {
+    // clang-format off
     const std::pair<std::u16string_view, std::optional<LocalService>> cases[] = {
         {u"http://127.0.0.1:8750", LocalService{u"127.0.0.1", 8750}},
         {u"HTTP://LocalHost", LocalService{u"127.0.0.1", 80}},
@@ -19,7 +20,9 @@ TEST(LocalService, LoopbackHostsGiveTheirAddressAndPortAndEveryOtherAddressNone)
         {u"http://127.0.0.1:65536", std::nullopt},     {u"http://127.0.0.1:87a0", std::nullopt},
         {u"http://127.0.0.1:", std::nullopt},
     };
-    for (const auto& [url, service] : cases) EXPECT_EQ(LocalServiceOf(url), service) << std::string(url.begin(), url.end());
+    // clang-format on
+    for (const auto& [url, service] : cases)
+        EXPECT_EQ(LocalServiceOf(url), service) << std::string(url.begin(), url.end());
 }
 
 }  // namespace

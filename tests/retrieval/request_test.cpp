@@ -19,8 +19,8 @@ namespace {
 
 TEST(ExtractCode, CutsTheFirstBracketedGroup) {
     const std::pair<std::u16string, std::variant<std::u16string, ErrorKind>> cases[] = {
-        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"}, {u"USD)", u"USD"}, {u"Odd ()", u""},
-        {u" (usd )", u"usd "}, {u"Euro (EUR", ErrorKind::InvalidArgument},
+        {u"CFA Franc (BCEAO) (XOF)", u"BCEAO"},     {u"USD)", u"USD"}, {u"Odd ()", u""}, {u" (usd )", u"usd "},
+        {u"Euro (EUR", ErrorKind::InvalidArgument},
     };
     for (const auto& [selection, code] : cases)
         EXPECT_EQ(Outcome<std::u16string>([&] { return ExtractCode(selection); }), code) << text::ToUtf8(selection);
@@ -30,16 +30,19 @@ TEST(AmountValue, ReadsDigitsThatTheRequestCanCarry) {
     // (That an accepted amount's text reads back as a finite double is the amount fuzz target's.)
     const std::u16string belowLargest = u"179769313486231" + std::u16string(294, u'0');
     const std::pair<std::u16string, std::variant<double, ErrorKind>> cases[] = {
-        {u"", 0.0}, {u"100", 100.0}, {belowLargest, 1.79769313486231e308}, {std::u16string(400, u'9'), ErrorKind::Overflow}};
+        {u"", 0.0},
+        {u"100", 100.0},
+        {belowLargest, 1.79769313486231e308},
+        {std::u16string(400, u'9'), ErrorKind::Overflow}};
     for (const auto& [digits, value] : cases)
         EXPECT_EQ(Outcome<double>([&] { return AmountValue(digits); }), value) << digits.size() << " digits";
 }
 
 TEST(AmountText, WritesFifteenSignificantDigits) {
     const std::tuple<double, char16_t, std::variant<std::u16string, ErrorKind>> cases[] = {
-        {0, u'.', u"0"}, {999999999999999, u'.', u"999999999999999"}, {1e15, u'.', u"1E+15"},
-        {1234567890123456789.0, u'.', u"1.23456789012346E+18"}, {2.5, u',', u"2,5"},
-        {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow}};
+        {0, u'.', u"0"},        {999999999999999, u'.', u"999999999999999"},
+        {1e15, u'.', u"1E+15"}, {1234567890123456789.0, u'.', u"1.23456789012346E+18"},
+        {2.5, u',', u"2,5"},    {std::numeric_limits<double>::infinity(), u'.', ErrorKind::Overflow}};
     for (const auto& [amount, separator, expected] : cases)
         EXPECT_EQ(Outcome<std::u16string>([&] { return AmountText(amount, separator); }), expected) << amount;
 }

@@ -62,9 +62,12 @@ TEST_F(FlowTest, FailuresEndTheRetrievalQuietly) {
     const std::tuple<const char*, std::function<void(FlowTest&)>, std::size_t, std::vector<std::string>> cases[] = {
         {"code without a closing bracket", [](FlowTest& t) { t.view.to = u"Euro"; }, 0, {"from?", "to?"}},
         {"out of memory in the download",
-         [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; }, 1,
+         [](FlowTest& t) { t.answer = []() -> std::u16string { throw std::bad_alloc(); }; },
+         1,
          {"status=", "enable", "pointer=0"}},
-        {"window closed by the pending events", [](FlowTest& t) { t.view.pendingEvents = [] { return false; }; }, 0,
+        {"window closed by the pending events",
+         [](FlowTest& t) { t.view.pendingEvents = [] { return false; }; },
+         0,
          {"pointer=11", "events"}},
     };
     for (const auto& [name, arrange, requestsSent, lastEntries] : cases) {

@@ -36,11 +36,10 @@ struct Options {
 
 std::string Utf8(std::wstring_view text) {
     if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
 
@@ -66,8 +65,7 @@ DWORD ProcessOf(HWND window) {
 // A blocked Kavrel must not block the inspector: every question carries a time-out.
 std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                             kAnswerTimeoutMs, &answer))
+    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerTimeoutMs, &answer))
         return std::nullopt;
     return static_cast<LRESULT>(answer);
 }
@@ -86,8 +84,7 @@ std::optional<std::wstring> AskedItemText(HWND combo, LRESULT index) {
     const auto length = Ask(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
     if (!length || *length < 0) return std::nullopt;
     std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
-    const auto copied = Ask(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                            reinterpret_cast<LPARAM>(text.data()));
+    const auto copied = Ask(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     if (!copied || *copied < 0) return std::nullopt;
     text.resize(static_cast<size_t>(*copied));
     return text;

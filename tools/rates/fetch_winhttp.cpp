@@ -133,11 +133,11 @@ std::string FetchReferenceFile(const std::string& url, const std::string& caFile
         url);
     WinHttpSetTimeouts(session.get(), kResolveMs, kConnectMs, kSendMs, kReceiveMs);
     const auto connection = Opened(WinHttpConnect(session.get(), address.host.c_str(), address.port, 0), url);
-    CancellableRequest request(Opened(WinHttpOpenRequest(connection.get(), L"GET", address.path.c_str(), nullptr,
-                                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                         address.secure ? WINHTTP_FLAG_SECURE : 0),
-                                      url)
-                                   .release());
+    CancellableRequest request(
+        Opened(WinHttpOpenRequest(connection.get(), L"GET", address.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                  WINHTTP_DEFAULT_ACCEPT_TYPES, address.secure ? WINHTTP_FLAG_SECURE : 0),
+               url)
+            .release());
     const std::stop_callback cancel(stop, [&request] { request.Close(); });
     if (!WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.Get(), nullptr))

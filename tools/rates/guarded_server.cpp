@@ -348,7 +348,8 @@ private:
         }
         constexpr std::string_view kVersion = "HTTP/1.1 ";
         int status = 0;
-        if (bytes.starts_with(kVersion)) std::from_chars(bytes.data() + kVersion.size(), bytes.data() + bytes.size(), status);
+        if (bytes.starts_with(kVersion))
+            std::from_chars(bytes.data() + kVersion.size(), bytes.data() + bytes.size(), status);
         if (status >= 200) exchange_.status = status;
     }
 
@@ -357,8 +358,8 @@ private:
     mutable std::optional<std::pair<std::string, int>> local_;
     const ConnectionLimits& limits_;
     const std::function<bool()> stopping_;
-    std::string pending_;     // received and not yet read by httplib ...
-    std::size_t taken_ = 0;   // ... from here on
+    std::string pending_;    // received and not yet read by httplib ...
+    std::size_t taken_ = 0;  // ... from here on
     Clock::time_point deadline_;
     std::size_t requestBytes_ = 0;
     bool broken_ = false;
@@ -367,9 +368,10 @@ private:
 
 // Answers a head beyond its limits; the connection then ends.
 bool RefuseHead(ConnectionStream& stream, Head head) {
-    const auto [status, body] = head == Head::LineTooLong
-                                    ? std::pair("414 URI Too Long", "The request line is too long.\n")
-                                    : std::pair("431 Request Header Fields Too Large", "The request's head is too large.\n");
+    const auto [status, body] =
+        head == Head::LineTooLong
+            ? std::pair("414 URI Too Long", "The request line is too long.\n")
+            : std::pair("431 Request Header Fields Too Large", "The request's head is too large.\n");
     const auto answer = PlainAnswerFor(status, body);
     stream.write(answer.head.data(), answer.head.size());
     stream.write(answer.body.data(), answer.body.size());

@@ -48,9 +48,9 @@ struct ConnectionLimits {
 
 // One request and its answer, as they went over the connection.
 struct Exchange {
-    std::string client;       // the client's address
-    std::string requestLine;  // as received, without its line end; "" when refused unread
-    int status = 0;           // of the answer written
+    std::string client;         // the client's address
+    std::string requestLine;    // as received, without its line end; "" when refused unread
+    int status = 0;             // of the answer written
     std::size_t bodyBytes = 0;  // of the answer's body actually sent
 };
 

@@ -65,10 +65,9 @@ private:
 
 std::string Describe(const ServedRates& rates) {
     const auto& sources = rates.sources;
-    std::string text = "kavrel-rates: " + std::to_string(rates.table.Rates().size()) + " rates of " +
-                       sources.InUseDate() + ": the " +
-                       (sources.tableFile.empty() ? "built-in table" : "table " + sources.tableFile) + " of " +
-                       sources.tableDate;
+    std::string text =
+        "kavrel-rates: " + std::to_string(rates.table.Rates().size()) + " rates of " + sources.InUseDate() + ": the " +
+        (sources.tableFile.empty() ? "built-in table" : "table " + sources.tableFile) + " of " + sources.tableDate;
     for (const auto& file : sources.bankFiles)
         if (file.ratesInUse > 0) text += ", the European Central Bank's rates of " + file.date + " from " + file.origin;
     return text;
@@ -85,9 +84,9 @@ int Serve(const Options& options, ServedRates rates, ServiceStop& stop) {
     if (!options.referenceUrl.empty()) {
         std::optional<RateCache> cache;
         if (!options.cacheFolder.empty()) cache.emplace(options.cacheFolder);
-        refresher.emplace(std::move(rates),
-                          RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval, cache},
-                          [&server](ServedRates fresh) { server.Publish(std::move(fresh)); }, WriteLogLine);
+        refresher.emplace(
+            std::move(rates), RefreshSettings{options.referenceUrl, options.caFile, options.refreshInterval, cache},
+            [&server](ServedRates fresh) { server.Publish(std::move(fresh)); }, WriteLogLine);
     }
     server.Run();
     WriteLogLine("kavrel-rates: stopped");

@@ -30,8 +30,10 @@ int PortNumber(std::string_view text) {
 // A whole number and a unit: 500ms, 90s, 30m, 6h.
 std::chrono::milliseconds Duration(std::string_view text) {
     static constexpr std::pair<std::string_view, std::chrono::milliseconds> kUnits[] = {
-        {"ms", std::chrono::milliseconds{1}}, {"s", std::chrono::seconds{1}},
-        {"m", std::chrono::minutes{1}},       {"h", std::chrono::hours{1}}};
+        {"ms", std::chrono::milliseconds{1}},
+        {"s", std::chrono::seconds{1}},
+        {"m", std::chrono::minutes{1}},
+        {"h", std::chrono::hours{1}}};
     long long count = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
     const std::string_view unit(end, static_cast<std::size_t>(text.data() + text.size() - end));
@@ -39,8 +41,8 @@ std::chrono::milliseconds Duration(std::string_view text) {
         if (error != std::errc{} || unit != name || count > kLongestRefresh / length) continue;
         if (const auto interval = count * length; interval >= kShortestRefresh) return interval;
     }
-    Fail("--refresh needs a whole number and a unit (ms, s, m or h) from 100ms to 8784h, not \"" +
-         std::string(text) + "\"");
+    Fail("--refresh needs a whole number and a unit (ms, s, m or h) from 100ms to 8784h, not \"" + std::string(text) +
+         "\"");
 }
 
 std::string FetchableUrl(const std::string& url) {
@@ -84,7 +86,8 @@ const std::vector<OptionRule>& OptionRules() {
 
 const OptionRule& RuleFor(std::string_view name, const std::string& word) {
     const auto& rules = OptionRules();
-    const auto found = std::find_if(rules.begin(), rules.end(), [&](const OptionRule& rule) { return rule.name == name; });
+    const auto found =
+        std::find_if(rules.begin(), rules.end(), [&](const OptionRule& rule) { return rule.name == name; });
     if (found == rules.end()) Fail("unknown option: " + word);
     return *found;
 }
@@ -112,12 +115,13 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::files
 }
 
 std::string Usage() {
-    return std::string("Usage: kavrel-rates [--port N] [--bind ADDRESS] [--rates FILE] [--ecb FILE]...\n"
-                       "                    [--ecb-url URL | --no-fetch] [--refresh DURATION] [--ca-file FILE]\n"
-                       "                    [--cache FOLDER | --no-cache]\n"
-                       "Serves Kavrel's conversion query from a rate table kept current with the\n"
-                       "European Central Bank's euro reference rates.\n"
-                       "  --port N          TCP port, 0 for any free one (default ") +
+    return std::string(
+               "Usage: kavrel-rates [--port N] [--bind ADDRESS] [--rates FILE] [--ecb FILE]...\n"
+               "                    [--ecb-url URL | --no-fetch] [--refresh DURATION] [--ca-file FILE]\n"
+               "                    [--cache FOLDER | --no-cache]\n"
+               "Serves Kavrel's conversion query from a rate table kept current with the\n"
+               "European Central Bank's euro reference rates.\n"
+               "  --port N          TCP port, 0 for any free one (default ") +
            std::to_string(kDefaultPort) + ")\n" + "  --bind ADDRESS    address to listen on (default " + kDefaultBind +
            ")\n"
            "  --rates FILE      rate table (default: the table built into the program)\n"

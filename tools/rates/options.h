@@ -18,11 +18,11 @@ inline constexpr const char* kBankDailyUrl = "https://www.ecb.europa.eu/stats/eu
 struct Options {
     int port = kDefaultPort;  // 0: any free port
     std::string bind = kDefaultBind;
-    std::string ratesFile;                    // empty: the table compiled into the program
-    std::vector<std::string> referenceFiles;  // --ecb, in the order given
+    std::string ratesFile;                     // empty: the table compiled into the program
+    std::vector<std::string> referenceFiles;   // --ecb, in the order given
     std::string referenceUrl = kBankDailyUrl;  // empty (--no-fetch): no fetch
     std::chrono::milliseconds refreshInterval = kDefaultRefresh;
-    std::string caFile;                // empty: the system's CA store
+    std::string caFile;                 // empty: the system's CA store
     std::filesystem::path cacheFolder;  // empty (--no-cache): no cache
     bool help = false;
 };

@@ -167,17 +167,17 @@ namespace {
 // The date the conversions go by, where each part of the rates comes from, and
 // why the bank's file is missing when it is.
 std::string SourcesParagraphs(const RateSources& sources, std::string_view loadedAt) {
-    const auto table = sources.tableFile.empty()
-                           ? "the built-in rate table of " + HtmlEscape(sources.tableDate)
-                           : "the rate table of " + HtmlEscape(sources.tableDate) + " from " +
-                                 HtmlEscape(sources.tableFile);
-    std::string text = "<p class=\"status\">Conversions go by the rates of <b>" + HtmlEscape(sources.InUseDate()) +
-                       "</b>: ";
+    const auto table = sources.tableFile.empty() ? "the built-in rate table of " + HtmlEscape(sources.tableDate)
+                                                 : "the rate table of " + HtmlEscape(sources.tableDate) + " from " +
+                                                       HtmlEscape(sources.tableFile);
+    std::string text =
+        "<p class=\"status\">Conversions go by the rates of <b>" + HtmlEscape(sources.InUseDate()) + "</b>: ";
     std::string usedFiles, unusedFiles;
     for (const auto& file : sources.bankFiles) {
         const auto named = HtmlEscape(file.date) + " (" + HtmlEscape(file.origin) + ")";
         if (file.ratesInUse == 0) {
-            unusedFiles += "<p class=\"unused\">None of the rates of " + named + " is used: the service has later ones.</p>\n";
+            unusedFiles +=
+                "<p class=\"unused\">None of the rates of " + named + " is used: the service has later ones.</p>\n";
         } else {
             usedFiles += (usedFiles.empty() ? "" : "; ") + named + " for " + std::to_string(file.ratesInUse) + " rates";
         }
@@ -185,8 +185,7 @@ std::string SourcesParagraphs(const RateSources& sources, std::string_view loade
     if (!usedFiles.empty())
         text += "the European Central Bank's euro reference rates of " + usedFiles +
                 " (the currencies it quotes and those tied to them), and " + table + " for the rest.";
-    else
-        text += table + ".";
+    else text += table + ".";
     text += " Put in service at " + HtmlEscape(loadedAt) + ".</p>\n" + unusedFiles;
     if (!sources.fetchProblem.empty())
         text += "<p class=\"problem\">The European Central Bank's file could not be had: " +
@@ -197,15 +196,17 @@ std::string SourcesParagraphs(const RateSources& sources, std::string_view loade
 }  // namespace
 
 std::string HomePage(const ServedRates& rates, std::string_view loadedAt) {
-    std::string body = SourcesParagraphs(rates.sources, loadedAt) +
+    std::string body =
+        SourcesParagraphs(rates.sources, loadedAt) +
         "<p>Kavrel is a small currency converter for Windows: it sends the amount and the two currency codes"
         " you pick to a rate service and shows the converted amount and the rate it gets back.</p>\n"
         "<p>This service answers those requests from its reference table, for instance"
         " <a href=\"/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert\">"
         "/currency/convert?amt=100&amp;from=USD&amp;to=EUR&amp;submit=Convert</a>."
         " Rates are cross rates through the US dollar; each row shows the date of its own.</p>\n";
-    body += "<table class=\"rates\">\n<tr><th>Code</th><th>US dollars per unit</th><th>Units per US dollar</th>"
-            "<th>Date</th><th>Source</th></tr>\n";
+    body +=
+        "<table class=\"rates\">\n<tr><th>Code</th><th>US dollars per unit</th><th>Units per US dollar</th>"
+        "<th>Date</th><th>Source</th></tr>\n";
     for (const auto& [code, rate] : rates.table.Rates()) body += RateRow(rate);
     body += "</table>\n";
     return Page("Kavrel reference rates", body);

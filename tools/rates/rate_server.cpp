@@ -97,22 +97,21 @@ void RateServer::Route() {
         };
     };
     server_.Get("/", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
-        response.set_content(rates.homePage, kHtml);
-    }));
+                    response.set_content(rates.homePage, kHtml);
+                }));
     server_.Get("/currency/convert",
                 withRates([this](const Rates& rates, const httplib::Request& request, httplib::Response& response) {
                     AnswerConvert(rates, request, response);
                 }));
     server_.Get("/healthz", withRates([](const Rates& rates, const httplib::Request&, httplib::Response& response) {
-        response.set_content(rates.served.sources.InUseDate() + "\n", "text/plain");
-    }));
+                    response.set_content(rates.served.sources.InUseDate() + "\n", "text/plain");
+                }));
     server_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (response.status == 404 && response.body.empty()) response.set_content(NotFoundPage(request.path), kHtml);
     });
 }
 
-void RateServer::AnswerConvert(const Rates& rates, const httplib::Request& request,
-                               httplib::Response& response) const {
+void RateServer::AnswerConvert(const Rates& rates, const httplib::Request& request, httplib::Response& response) const {
     const ConversionQuery query{Parameter(request, "amt"), Parameter(request, "from"), Parameter(request, "to")};
     const auto answer = Convert(rates.served.table, query);
     if (const auto* conversion = std::get_if<Conversion>(&answer)) {

@@ -47,9 +47,9 @@ bool IsCode(std::string_view code) {
 
 bool IsDate(std::string_view date) {
     static constexpr std::string_view kShape = "dddd-dd-dd";
-    return date.size() == kShape.size() &&
-           std::equal(date.begin(), date.end(), kShape.begin(),
-                      [](char c, char shape) { return shape == 'd' ? IsDigit(c) : c == shape; });
+    return date.size() == kShape.size() && std::equal(date.begin(), date.end(), kShape.begin(), [](char c, char shape) {
+               return shape == 'd' ? IsDigit(c) : c == shape;
+           });
 }
 
 double UsdValue(std::string_view text, std::size_t lineNumber) {

@@ -38,15 +38,15 @@ struct FixedRatio {
 // The euro's conversion rates, the CFA francs' and the CFP franc's parities,
 // and currencies at par with (or redenominated from) one the bank quotes.
 constexpr std::array<FixedRatio, 36> kFixedRatios{{
-    {"ATS", "EUR", 13.7603},   {"BEF", "EUR", 40.3399},   {"BGN", "EUR", 1.95583},   {"CYP", "EUR", 0.585274},
-    {"DEM", "EUR", 1.95583},   {"EEK", "EUR", 15.6466},   {"ESP", "EUR", 166.386},   {"FIM", "EUR", 5.94573},
-    {"FRF", "EUR", 6.55957},   {"GRD", "EUR", 340.750},   {"HRK", "EUR", 7.53450},   {"IEP", "EUR", 0.787564},
-    {"ITL", "EUR", 1936.27},   {"LTL", "EUR", 3.45280},   {"LUF", "EUR", 40.3399},   {"LVL", "EUR", 0.702804},
-    {"MTL", "EUR", 0.429300},  {"NLG", "EUR", 2.20371},   {"PTE", "EUR", 200.482},   {"SIT", "EUR", 239.640},
-    {"SKK", "EUR", 30.1260},   {"XOF", "EUR", 655.957},   {"BCEAO", "EUR", 655.957}, {"XAF", "EUR", 655.957},
-    {"BEAC", "EUR", 655.957},  {"XPF", "EUR", 1000 / 8.38}, {"FKP", "GBP", 1},        {"GGP", "GBP", 1},
-    {"IMP", "GBP", 1},         {"JEP", "GBP", 1},         {"SHP", "GBP", 1},         {"BTN", "INR", 1},
-    {"FOK", "DKK", 1},         {"KID", "AUD", 1},         {"TVD", "AUD", 1},         {"ROL", "RON", 10000},
+    {"ATS", "EUR", 13.7603},  {"BEF", "EUR", 40.3399},     {"BGN", "EUR", 1.95583},   {"CYP", "EUR", 0.585274},
+    {"DEM", "EUR", 1.95583},  {"EEK", "EUR", 15.6466},     {"ESP", "EUR", 166.386},   {"FIM", "EUR", 5.94573},
+    {"FRF", "EUR", 6.55957},  {"GRD", "EUR", 340.750},     {"HRK", "EUR", 7.53450},   {"IEP", "EUR", 0.787564},
+    {"ITL", "EUR", 1936.27},  {"LTL", "EUR", 3.45280},     {"LUF", "EUR", 40.3399},   {"LVL", "EUR", 0.702804},
+    {"MTL", "EUR", 0.429300}, {"NLG", "EUR", 2.20371},     {"PTE", "EUR", 200.482},   {"SIT", "EUR", 239.640},
+    {"SKK", "EUR", 30.1260},  {"XOF", "EUR", 655.957},     {"BCEAO", "EUR", 655.957}, {"XAF", "EUR", 655.957},
+    {"BEAC", "EUR", 655.957}, {"XPF", "EUR", 1000 / 8.38}, {"FKP", "GBP", 1},         {"GGP", "GBP", 1},
+    {"IMP", "GBP", 1},        {"JEP", "GBP", 1},           {"SHP", "GBP", 1},         {"BTN", "INR", 1},
+    {"FOK", "DKK", 1},        {"KID", "AUD", 1},           {"TVD", "AUD", 1},         {"ROL", "RON", 10000},
 }};
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -106,9 +106,9 @@ int DigitsValue(std::string_view text, std::size_t width) {
 
 // "2024-01-05", or "05 January 2024" as the daily CSV file writes it.
 std::string CheckedDate(std::string_view text, const Place& place) {
-    static constexpr std::array<std::string_view, 12> kMonths{"January", "February", "March",     "April",
-                                                              "May",     "June",     "July",      "August",
-                                                              "September", "October", "November", "December"};
+    static constexpr std::array<std::string_view, 12> kMonths{"January",   "February", "March",    "April",
+                                                              "May",       "June",     "July",     "August",
+                                                              "September", "October",  "November", "December"};
     int year = -1, month = -1, day = -1;
     const auto firstBlank = text.find(' '), lastBlank = text.rfind(' ');
     if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
@@ -149,8 +149,8 @@ double CheckedRate(std::string_view text, const Place& place) {
 class NewestRates {
 public:
     void Add(const Day& day) {
-        const auto dollar = std::find_if(day.quotes.begin(), day.quotes.end(),
-                                         [](const Quote& quote) { return quote.code == "USD"; });
+        const auto dollar =
+            std::find_if(day.quotes.begin(), day.quotes.end(), [](const Quote& quote) { return quote.code == "USD"; });
         if (dollar == day.quotes.end()) return;
         Keep("EUR", day.date, 1.0, dollar->perEuro);
         for (const auto& quote : day.quotes) Keep(quote.code, day.date, quote.perEuro, dollar->perEuro);
@@ -177,10 +177,8 @@ private:
 
     void Keep(std::string_view code, const std::string& date, double perEuro, double dollarsPerEuro) {
         const auto entry = newest_.find(code);
-        if (entry == newest_.end())
-            newest_.emplace(code, Newest{date, perEuro, dollarsPerEuro});
-        else if (entry->second.date < date)
-            entry->second = {date, perEuro, dollarsPerEuro};
+        if (entry == newest_.end()) newest_.emplace(code, Newest{date, perEuro, dollarsPerEuro});
+        else if (entry->second.date < date) entry->second = {date, perEuro, dollarsPerEuro};
     }
 
     std::map<std::string, Newest, std::less<>> newest_;

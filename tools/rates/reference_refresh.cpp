@@ -26,7 +26,8 @@ void ReferenceRefresher::Run(std::stop_token stop) {
     std::mutex mutex;  // only for the timed wait, which a stop request cuts short
     std::condition_variable_any wake;
     Refresh(stop);
-    for (std::unique_lock lock(mutex); !wake.wait_for(lock, stop, settings_.interval, [&] { return stop.stop_requested(); });)
+    for (std::unique_lock lock(mutex);
+         !wake.wait_for(lock, stop, settings_.interval, [&] { return stop.stop_requested(); });)
         Refresh(stop);
 }
 

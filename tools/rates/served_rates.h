@@ -11,11 +11,11 @@
 namespace kavrel::rates {
 
 struct RateSources {
-    std::string tableDate;    // the date most of the table's own rates are of: its generation day
-    std::string tableFile;    // the file it was read from; empty: the table built into the program
+    std::string tableDate;  // the date most of the table's own rates are of: its generation day
+    std::string tableFile;  // the file it was read from; empty: the table built into the program
     struct BankFile {
-        std::string date;    // the file's reference date, its newest
-        std::string origin;  // its address, or the file it was read from
+        std::string date;            // the file's reference date, its newest
+        std::string origin;          // its address, or the file it was read from
         std::size_t ratesInUse = 0;  // none when the service had later rates for all of them
     };
     std::vector<BankFile> bankFiles;  // in the order merged

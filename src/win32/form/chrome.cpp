@@ -34,8 +34,7 @@ MouseButton ButtonOf(UINT downMessage) {
 LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LPARAM lparam) {
     const HWND window = item.window;
     switch (message) {
-        case WM_ERASEBKGND:
-            return 1;
+        case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             bench::Mark("paint+");
             {
@@ -55,20 +54,15 @@ LRESULT Form1::OnItemMessage(ControlState& item, UINT message, WPARAM wparam, LP
         }
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            OnItemButtonDown(item, ButtonOf(message));
-            return 0;
-        case WM_LBUTTONUP:
-            OnItemLeftButtonUp(item, lparam);
-            return 0;
+        case WM_MBUTTONDOWN: OnItemButtonDown(item, ButtonOf(message)); return 0;
+        case WM_LBUTTONUP: OnItemLeftButtonUp(item, lparam); return 0;
         case WM_MOUSEMOVE:
             if (!item.layout->hint.empty()) ShowHintOf(item, wparam, lparam);
             return 0;
         case WM_CAPTURECHANGED:
             if (pressed_ == window) pressed_ = nullptr;
             return 0;
-        default:
-            return DefWindowProcW(window, message, wparam, lparam);
+        default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 

@@ -45,8 +45,8 @@ struct WindowKind {
     Kind kind;
     const wchar_t* className;
     DWORD style;
-    DWORD flatStyle;        // added for the flat look
-    DWORD graphicalStyle;   // added for the graphical style
+    DWORD flatStyle;       // added for the flat look
+    DWORD graphicalStyle;  // added for the graphical style
 };
 constexpr WindowKind kWindowKinds[] = {
     {Kind::CheckBox, L"BUTTON", BS_3STATE | WS_TABSTOP, BS_FLAT, 0},
@@ -56,7 +56,8 @@ constexpr WindowKind kWindowKinds[] = {
     // list that rounds itself to whole rows moves a second time whenever the
     // box moves it.
     {Kind::DropDownList, L"COMBOBOX", CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
-    {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, 0},
+    {Kind::DropDownBox, L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0,
+     0},
     {Kind::Label, kItemClass, 0, 0, 0},
     {Kind::Image, kItemClass, 0, 0, 0},
 };
@@ -77,8 +78,7 @@ DWORD ControlStyle(const layout::Control& control, const WindowKind& kind) {
     return style;
 }
 
-WNDCLASSEXW ClassDescription(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon,
-                             HICON smallIcon) {
+WNDCLASSEXW ClassDescription(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HICON icon, HICON smallIcon) {
     WNDCLASSEXW description{};
     description.cbSize = sizeof description;
     description.lpfnWndProc = procedure;
@@ -146,8 +146,7 @@ void Form1::CreateFormWindow() {
 }
 
 void Form1::CreateControls() {
-    for (const std::size_t index : layout::CreationOrder(layout::FormControls()))
-        CreateControl(controls_[index]);
+    for (const std::size_t index : layout::CreationOrder(layout::FormControls())) CreateControl(controls_[index]);
     lastFocus_ = Control(ControlId::optCountry1);
 }
 
@@ -165,10 +164,10 @@ void Form1::CreateControl(ControlState& state) {
     const auto& rect = state.rect;
     const bool ownClass = kind->className == kItemClass;
     const int height = layout::IsDropDown(control.kind) ? ComboCreationHeight(control) : rect.Height();
-    state.window = CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind),
-                                   rect.left, rect.top, rect.Width(), height, Handle(),
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_,
-                                   ownClass ? this : nullptr);
+    state.window =
+        CreateWindowExW(0, kind->className, Wide(control.text).c_str(), ControlStyle(control, *kind), rect.left,
+                        rect.top, rect.Width(), height, Handle(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowId)), instance_, ownClass ? this : nullptr);
     if (!state.window) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create " + std::string(control.name));
 
     const auto& font = control.font.value_or(layout::FormWindow().font);
@@ -260,8 +259,8 @@ void Form1::ShowHintOf(const ControlState& state, WPARAM keys, LPARAM point) {
         return;  // no hint library: the window works on without hints
     }
     hints_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_,
-                                 nullptr));
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                                 instance_, nullptr));
     if (!hints_) return;
     std::wstring text = Wide(state.layout->hint);
     TTTOOLINFOW tool{};

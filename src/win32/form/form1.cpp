@@ -266,16 +266,10 @@ LRESULT CALLBACK Form1::ItemProcedure(HWND window, UINT message, WPARAM wparam, 
 
 LRESULT Form1::OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_ERASEBKGND:
-            return 1;  // the scene paints every pixel
-        case WM_PAINT:
-            return OnPaint();
-        case WM_COMMAND:
-            OnCommand(LOWORD(wparam), HIWORD(wparam));
-            return 0;
-        case WM_DRAWITEM:
-            OnDrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
-            return TRUE;
+        case WM_ERASEBKGND: return 1;  // the scene paints every pixel
+        case WM_PAINT: return OnPaint();
+        case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return 0;
+        case WM_DRAWITEM: OnDrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
         case WM_CTLCOLORSTATIC:
@@ -289,18 +283,10 @@ LRESULT Form1::OnFormMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             if (!busy_) break;
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
-        case WM_ACTIVATE:
-            OnActivate(wparam);
-            return 0;
-        case WM_SETFOCUS:
-            RestoreFocus();
-            return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            break;
-        case WM_NCDESTROY:
-            OnNcDestroy();
-            break;
+        case WM_ACTIVATE: OnActivate(wparam); return 0;
+        case WM_SETFOCUS: RestoreFocus(); return 0;
+        case WM_DESTROY: OnDestroy(); break;
+        case WM_NCDESTROY: OnNcDestroy(); break;
     }
     return DefWindowProcW(Handle(), message, wparam, lparam);
 }
@@ -347,8 +333,7 @@ void Form1::OnCommand(int windowId, int notification) {
         case ControlId::txtAm:
             if (notification == EN_CHANGE) txtAm_Change();
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

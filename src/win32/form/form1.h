@@ -141,7 +141,7 @@ private:
     SystemCalls system_;
     // The hint window's library, loaded when the mouse first rests on a control with a hint.
     SystemFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)> initCommonControlsEx_{"comctl32.dll",
-                                                                                   "InitCommonControlsEx"};
+                                                                                     "InitCommonControlsEx"};
     GdiCache gdi_;
     IconHandle icon_;
     IconHandle smallIcon_;
@@ -157,8 +157,8 @@ private:
     std::array<WNDPROC, layout::kControlCount> systemProcedures_{};  // of the subclassed controls
     bool busy_ = false;
     bool quitsWhenClosed_ = false;
-    HWND pressed_ = nullptr;     // the label or image a left button went down on
-    HWND lastFocus_ = nullptr;   // given back when the window is activated again
+    HWND pressed_ = nullptr;    // the label or image a left button went down on
+    HWND lastFocus_ = nullptr;  // given back when the window is activated again
     // What a drop-down box adds to its text field's height once that has been
     // set (6 pixels under Wine); a box that misses the layout's height measures it.
     int comboFrame_ = 6;

@@ -55,8 +55,8 @@ HFONT GdiCache::Font(const layout::Font& font) {
 HBRUSH GdiCache::Brush(const layout::Colour& colour) {
     if (colour.source == layout::Colour::Source::System) return GetSysColorBrush(SystemColourIndex(colour.system));
     const COLORREF value = Colour(colour);
-    const auto found = std::find_if(brushes_.begin(), brushes_.end(),
-                                    [value](const auto& entry) { return entry.first == value; });
+    const auto found =
+        std::find_if(brushes_.begin(), brushes_.end(), [value](const auto& entry) { return entry.first == value; });
     if (found != brushes_.end()) return found->second.get();
     BrushHandle handle(CreateSolidBrush(value));
     if (!handle) throw RunTimeError(ErrorKind::SystemCallFailed, "cannot create a brush");

@@ -26,7 +26,8 @@ LRESULT CALLBACK Form1::FlatComboProcedure(HWND window, UINT message, WPARAM wpa
 
 LRESULT Form1::OnControlColour(UINT message, HDC dc, HWND control) {
     const ControlState* state = StateOf(control);
-    if (!state) return DefWindowProcW(Handle(), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    if (!state)
+        return DefWindowProcW(Handle(), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
     const auto& layout = *state->layout;
     SetTextColor(dc, GdiCache::Colour(layout.fore));
     SetBkColor(dc, GdiCache::Colour(layout.back));

@@ -57,11 +57,8 @@ void PaintImage(const Scene& scene, HDC dc, const ControlState& state) {
                 DrawIconEx(dc, rect.left, rect.top, state.icon, rect.right - rect.left, rect.bottom - rect.top, 0,
                            nullptr, DI_NORMAL);
             break;
-        case layout::Picture::Logo:
-            scene.logo.Draw(dc, rect);
-            break;
-        case layout::Picture::None:
-            break;
+        case layout::Picture::Logo: scene.logo.Draw(dc, rect); break;
+        case layout::Picture::None: break;
     }
 }
 

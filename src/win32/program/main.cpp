@@ -19,7 +19,6 @@
 #include "win32/net/wininet_download.h"
 #include "win32/rate_service_launch.h"
 
-
 namespace {
 
 constexpr int kUsualDpi = 96;

@@ -48,12 +48,14 @@ TEST(ShippedTable, PricesEveryCatalogueCode) {
 }
 
 TEST(ParseAmount, ReadsWhatKavrelSendsAndNothingElse) {
+    // clang-format off
     const std::pair<const char*, double> accepted[] = {{"007", 7},        {"1E+15", 1e15}, {"1,5E+15", 1.5e15},
                                                        {"1E 15", 1e15},   {"2e-3", 0.002}, {".5", 0.5},
                                                        {"3.", 3}};
     for (const auto& [text, value] : accepted) EXPECT_EQ(ParseAmount(text), value) << text;
     const std::vector<std::string> refused{"", ".", "-1", "1e", "1e+", "1.2.3", "inf", " 1", "1e999", "E5",
                                            std::string(100000, '9')};  // beyond a double, no stack overflow
+    // clang-format on
     for (const auto& text : refused) EXPECT_FALSE(ParseAmount(text).has_value()) << text.substr(0, 20);
 }
 

@@ -29,10 +29,12 @@ TEST(Options, ReadsTheCommandLineAndRefusesBadValues) {
     EXPECT_EQ(given.refreshInterval, std::chrono::milliseconds(100));
     EXPECT_EQ(ParseOptions({"--refresh=8784h"}).refreshInterval, std::chrono::hours(8784));
 
+    // clang-format off
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--port", "x"}, {"--port", "70000"}, {"--port"}, {"--colour"}, {"extra"}, {"--refresh=6"},
              {"--refresh=99ms"}, {"--refresh=8785h"}, {"--ecb-url=ftp://a/d.xml"}, {"--ecb-url=http:///d.xml"},
              {"--no-fetch=1"}})
+        // clang-format on
         EXPECT_THROW(ParseOptions(bad), RunTimeError) << bad.front();
 }
 

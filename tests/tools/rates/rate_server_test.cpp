@@ -29,9 +29,9 @@ TEST(RateServer, AnswersTheQueryWithThePageKavrelReadsOrRefusesItWithAStatus) {
     EXPECT_EQ(result->get_header_value("Content-Type"), "text/html; charset=utf-8");
     EXPECT_EQ(PairOf(result), u"0.86087~86.09");
 
-    const std::pair<const char*, int> refused[] = {
-        {"/currency/convert?amt=1&from=XYZ&to=USD", 422}, {"/currency/convert?amt=abc&from=USD&to=EUR", 400},
-        {"/nowhere", 404}};
+    const std::pair<const char*, int> refused[] = {{"/currency/convert?amt=1&from=XYZ&to=USD", 422},
+                                                   {"/currency/convert?amt=abc&from=USD&to=EUR", 400},
+                                                   {"/nowhere", 404}};
     for (const auto& [path, status] : refused) {
         const auto answer = client.Get(path);
         ASSERT_TRUE(answer) << path;

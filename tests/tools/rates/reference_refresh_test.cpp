@@ -39,12 +39,13 @@ TEST(ReferenceRefresher, KeepsAGoodFileAndPublishesAFailureAsANoteOnTheRatesInSe
     const auto folder = std::filesystem::temp_directory_path() / ("kavrel-keep-" + std::to_string(::getpid()));
     std::atomic<int> fresh{0}, noted{0}, failed{0};
     {
-        const ReferenceRefresher refresher(kRates, {source.Url(), "", std::chrono::milliseconds(100), RateCache(folder)},
-                                           [&](const ServedRates& rates) {
-                                               const bool dated = rates.sources.InUseDate() == "2024-01-05";
-                                               (rates.sources.fetchProblem.empty() ? fresh : noted) += dated;
-                                           },
-                                           [&](const std::string& line) { failed += line.starts_with(failure); });
+        const ReferenceRefresher refresher(
+            kRates, {source.Url(), "", std::chrono::milliseconds(100), RateCache(folder)},
+            [&](const ServedRates& rates) {
+                const bool dated = rates.sources.InUseDate() == "2024-01-05";
+                (rates.sources.fetchProblem.empty() ? fresh : noted) += dated;
+            },
+            [&](const std::string& line) { failed += line.starts_with(failure); });
         for (int tries = 0; tries < 1000 && (failed < 2 || noted < 2); ++tries)  // ten seconds at most
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_TRUE(failed >= 2 && noted >= 2);

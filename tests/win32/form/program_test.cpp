@@ -44,7 +44,8 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
                                SizeofResource(file.get(), found));
     EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
     const std::string processor = sizeof(void*) == 8 ? "amd64" : "x86";
-    EXPECT_NE(manifest.find("version=\"" KAVREL_VERSION "\" processorArchitecture=\"" + processor + "\""), std::string::npos)
+    EXPECT_NE(manifest.find("version=\"" KAVREL_VERSION "\" processorArchitecture=\"" + processor + "\""),
+              std::string::npos)
         << manifest;
 }
 

@@ -101,7 +101,8 @@ TEST_F(FormTest, TheAmountBoxKeepsTheDigitsOfWhatIsSetOrPasted) {
         SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         const std::wstring text = Wide(WindowText(box));
         EXPECT_TRUE(text == digits) << text.substr(0, 20) << "... (" << text.size() << " characters)";
-        EXPECT_EQ(std::pair(start, end), std::pair(static_cast<DWORD>(digits.size()), static_cast<DWORD>(digits.size())));
+        EXPECT_EQ(std::pair(start, end),
+                  std::pair(static_cast<DWORD>(digits.size()), static_cast<DWORD>(digits.size())));
     };
     SetWindowTextW(box, L"1x2");
     expectBoxHolds(L"12");
@@ -140,8 +141,8 @@ TEST_F(FormTest, OnlyALeftClickEndsTheProgramAndTheLogoHandsTheShellTheSite) {
 
     Press(ControlId::Image2);
     Pump();
-    const std::string call = "ShellExecute - - " KAVREL_CONFIGURED_MAKER_SITE " - - " +
-                             std::to_string(SW_SHOWMAXIMIZED);
+    const std::string call =
+        "ShellExecute - - " KAVREL_CONFIGURED_MAKER_SITE " - - " + std::to_string(SW_SHOWMAXIMIZED);
     EXPECT_EQ(systemCalls, (std::vector<std::string>{"SetTimer 60000", call}));  // start-up's, then the logo's
 }
 

@@ -30,7 +30,9 @@ void ExpectControlsFollowTheirRowsAt(Form1& form, int dpi) {
         const HWND window = form.Control(control.id);
         SCOPED_TRACE(std::string(control.name) + " at " + std::to_string(dpi));
         EXPECT_EQ(ClientRect(form.Handle(), window), layout::Pixels(control.twips, dpi));
-        if (!layout::IsDropDown(control.kind)) { EXPECT_EQ(WindowText(window), control.text); }  // boxes: the selection
+        if (!layout::IsDropDown(control.kind)) {  // boxes show their selection
+            EXPECT_EQ(WindowText(window), control.text);
+        }
         const auto& expected = control.font.value_or(layout::FormWindow().font);
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
@@ -55,8 +57,8 @@ void ExpectControlsFollowTheirRowsAt(Form1& form, int dpi) {
 std::pair<COLORREF, COLORREF> Colours(HWND form, UINT message, HWND control) {
     const MemoryDc dc(CreateCompatibleDC(nullptr));
     LOGBRUSH brush{};
-    GetObjectW(reinterpret_cast<HBRUSH>(SendMessageW(form, message, reinterpret_cast<WPARAM>(dc.get()),
-                                                     reinterpret_cast<LPARAM>(control))),
+    GetObjectW(reinterpret_cast<HBRUSH>(
+                   SendMessageW(form, message, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(control))),
                sizeof brush, &brush);
     return {brush.lbColor, GetTextColor(dc.get())};
 }
@@ -99,6 +101,7 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
     const struct {
         int x, y;
         COLORREF colour;
+        // clang-format off
     } pixels[] = {
         {60, 20, pale},                                      // the title band behind the transparent drag strip
         {200, 140, RGB(96, 113, 232)},                       // the empty result bar
@@ -111,6 +114,7 @@ TEST_F(FormTest, PaintedSceneShowsBandFrameBarsLabelsAndPictures) {
         {87, 110, frame},  {88, 110, pale},                  // flat boxes: a one-pixel frame, then their colour
         {86, 75, frame},   {87, 75, pale},
     };
+    // clang-format on
     for (const auto& p : pixels) EXPECT_EQ(shot.At(p.x, p.y), p.colour) << p.x << "," << p.y;
     for (const auto& control : layout::FormControls())  // each caption in its row's colour
         if (control.kind == layout::Kind::Label && !control.text.empty()) {

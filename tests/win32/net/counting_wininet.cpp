@@ -33,9 +33,9 @@ Handle Track(Handle handle, bool opened = true) {
 
 // An export that calls the real function of its name and hands its result to `Keep`
 // (nothing: returned as it is).
-#define KAVREL_FORWARD(Result, Name, Keep, Parameters, Arguments)                                \
-    extern "C" __declspec(dllexport) Result WINAPI Name Parameters {                             \
-        return Keep(Real<Result(WINAPI*) Parameters>(#Name) Arguments);                          \
+#define KAVREL_FORWARD(Result, Name, Keep, Parameters, Arguments)       \
+    extern "C" __declspec(dllexport) Result WINAPI Name Parameters {    \
+        return Keep(Real<Result(WINAPI*) Parameters>(#Name) Arguments); \
     }
 
 extern "C" __declspec(dllexport) int WINAPI OpenInternetHandles() {
@@ -52,11 +52,11 @@ KAVREL_FORWARD(Handle, InternetConnectA, Track,
                (Handle a, CStr b, WORD c, CStr d, CStr e, DWORD f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
 KAVREL_FORWARD(Handle, HttpOpenRequestA, Track,
                (Handle a, CStr b, CStr c, CStr d, CStr e, CStr* f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
-KAVREL_FORWARD(BOOL, InternetGetConnectedState,, (DWORD * a, DWORD b), (a, b))
-KAVREL_FORWARD(BOOL, InternetCrackUrlA,, (CStr a, DWORD b, DWORD c, void* d), (a, b, c, d))
-KAVREL_FORWARD(BOOL, InternetCombineUrlA,, (CStr a, CStr b, char* c, DWORD* d, DWORD e), (a, b, c, d, e))
-KAVREL_FORWARD(BOOL, InternetSetOptionA,, (Handle a, DWORD b, void* c, DWORD d), (a, b, c, d))
-KAVREL_FORWARD(BOOL, HttpSendRequestA,, (Handle a, CStr b, DWORD c, void* d, DWORD e), (a, b, c, d, e))
-KAVREL_FORWARD(BOOL, HttpQueryInfoA,, (Handle a, DWORD b, void* c, DWORD* d, DWORD* e), (a, b, c, d, e))
-KAVREL_FORWARD(BOOL, InternetReadFile,, (Handle a, void* b, DWORD c, DWORD* d), (a, b, c, d))
-KAVREL_FORWARD(BOOL, InternetQueryDataAvailable,, (Handle a, DWORD* b, DWORD c, DWORD_PTR d), (a, b, c, d))
+KAVREL_FORWARD(BOOL, InternetGetConnectedState, , (DWORD * a, DWORD b), (a, b))
+KAVREL_FORWARD(BOOL, InternetCrackUrlA, , (CStr a, DWORD b, DWORD c, void* d), (a, b, c, d))
+KAVREL_FORWARD(BOOL, InternetCombineUrlA, , (CStr a, CStr b, char* c, DWORD* d, DWORD e), (a, b, c, d, e))
+KAVREL_FORWARD(BOOL, InternetSetOptionA, , (Handle a, DWORD b, void* c, DWORD d), (a, b, c, d))
+KAVREL_FORWARD(BOOL, HttpSendRequestA, , (Handle a, CStr b, DWORD c, void* d, DWORD e), (a, b, c, d, e))
+KAVREL_FORWARD(BOOL, HttpQueryInfoA, , (Handle a, DWORD b, void* c, DWORD* d, DWORD* e), (a, b, c, d, e))
+KAVREL_FORWARD(BOOL, InternetReadFile, , (Handle a, void* b, DWORD c, DWORD* d), (a, b, c, d))
+KAVREL_FORWARD(BOOL, InternetQueryDataAvailable, , (Handle a, DWORD* b, DWORD c, DWORD_PTR d), (a, b, c, d))

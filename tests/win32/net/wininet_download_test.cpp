@@ -150,9 +150,12 @@ std::vector<ServerCase> Servers() {
     const std::string notFound = "<html><body><h1>404 Not Found</h1>No such page.</body></html>";
     const std::string garbage = "SSH-2.0-OpenSSH_9.2\r\n\x01\x02\x03 garbage";
     // 1,000 letters "a" gzipped into 29 bytes: nothing here may inflate them.
-    const std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00"
-                              "\x03\xda\x38\x9a\xe8\x03\x00\x00", 29);
-    const std::vector<std::string> pieces{"<html>", Pattern(700), "x", Pattern(1500).substr(3), Pattern(2100), "</html>"};
+    const std::string gzipped(
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00"
+        "\x03\xda\x38\x9a\xe8\x03\x00\x00",
+        29);
+    const std::vector<std::string> pieces{"<html>",      Pattern(700), "x", Pattern(1500).substr(3),
+                                          Pattern(2100), "</html>"};
     // Blocks that continue the pattern seamlessly, past the most the download keeps.
     const std::vector<std::string> endless(kMaxBodyBytes / (32 * kPatternPeriod) + 2, Pattern(32 * kPatternPeriod));
     std::vector<std::string> drops;
@@ -161,6 +164,7 @@ std::vector<ServerCase> Servers() {
     const auto redirect = [&](const std::string& to) {
         return Answer{Head("302 Found", page.size(), "Location: " + to + "\r\n") + page};
     };
+    // clang-format off
     return {
         // Servers that behave: the body arrives whole however it is sent.
         {"short pieces with pauses, no length", {{Head("200 OK"), pieces, 150ms}}, Exactly,
@@ -198,6 +202,7 @@ std::vector<ServerCase> Servers() {
         {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, WidenAscii(page), kOneWait},
         {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, WidenAscii(page), kOneWait},
     };
+    // clang-format on
 }
 
 // Each server: the download ends within its bound with what it states, the server is
@@ -207,8 +212,8 @@ TEST(Module1Servers, EveryDownloadEndsWithinItsBoundAndLeavesNothingOpenOrCached
     ASSERT_EQ(GetACP(), 1252u) << "the Windows test runs expect code page 1252";
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
-    const auto openInternetHandles = reinterpret_cast<int(WINAPI*)()>(reinterpret_cast<void (*)()>(
-        GetProcAddress(LoadLibraryA("counting_wininet.dll"), "OpenInternetHandles")));
+    const auto openInternetHandles = reinterpret_cast<int(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(LoadLibraryA("counting_wininet.dll"), "OpenInternetHandles")));
     ASSERT_NE(openInternetHandles, nullptr);
     Module1 module1(kShortBounds, "counting_wininet.dll");
     for (const auto& c : Servers()) {
