@@ -101,7 +101,6 @@ protected:
     void Pump() { ProcessPendingMessages(form ? form->Handle() : nullptr); }
     HWND Form() const { return form->Handle(); }
     HWND Control(ControlId id) const { return form->Control(id); }
-    void Click(ControlId id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
     // A press of a mouse button on a control (`down`, its message), then a left release at x.
     void Press(ControlId id, UINT down = WM_LBUTTONDOWN, int releaseX = 3) {
         SendMessageW(Control(id), down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(3, 3));

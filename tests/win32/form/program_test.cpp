@@ -15,20 +15,18 @@ namespace {
 TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
     wchar_t testPath[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, testPath, MAX_PATH);
-    std::wstring path(testPath);
-    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"Kavrel.exe";
+    const std::wstring test(testPath), path = test.substr(0, test.find_last_of(L"\\/") + 1) + L"Kavrel.exe";
 
     // The configured version, as text and as the fixed numbers (each half's more
     // significant 16-bit word second).
     DWORD ignored = 0;
     std::vector<char> version(GetFileVersionInfoSizeW(path.c_str(), &ignored));
     ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
-    wchar_t* text = nullptr;
+    void* text = nullptr;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\FileVersion",
-                               reinterpret_cast<void**>(&text), &length));
-    EXPECT_EQ(std::wstring(text), L"" KAVREL_VERSION_TEXT);
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\FileVersion", &text, &length));
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text)), L"" KAVREL_VERSION_TEXT);
     ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     const DWORD numbers[] = {KAVREL_VERSION_NUMBERS};
     EXPECT_EQ(fixed->dwFileVersionMS, numbers[0] << 16 | numbers[1]);
@@ -43,10 +41,9 @@ TEST(ProgramFile, CarriesTheConfiguredVersionAndADpiAwareManifest) {
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(file.get(), found))),
                                SizeofResource(file.get(), found));
     EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
-    const std::string processor = sizeof(void*) == 8 ? "amd64" : "x86";
-    EXPECT_NE(manifest.find("version=\"" KAVREL_VERSION "\" processorArchitecture=\"" + processor + "\""),
-              std::string::npos)
-        << manifest;
+    const std::string identity = std::string("version=\"" KAVREL_VERSION "\" processorArchitecture=\"") +
+                                 (sizeof(void*) == 8 ? "amd64\"" : "x86\"");
+    EXPECT_NE(manifest.find(identity), std::string::npos) << manifest;
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ Handle Track(Handle handle, bool opened = true) {
 }  // namespace
 
 // An export that calls the real function of its name and hands its result to `Keep`
-// (nothing: returned as it is).
+// (nothing: returned as it is). A closed handle leaves the set before it is closed.
 #define KAVREL_FORWARD(Result, Name, Keep, Parameters, Arguments)       \
     extern "C" __declspec(dllexport) Result WINAPI Name Parameters {    \
         return Keep(Real<Result(WINAPI*) Parameters>(#Name) Arguments); \
@@ -43,15 +43,12 @@ extern "C" __declspec(dllexport) int WINAPI OpenInternetHandles() {
     return static_cast<int>(openHandles.size());
 }
 
-extern "C" __declspec(dllexport) BOOL WINAPI InternetCloseHandle(Handle handle) {
-    return Real<BOOL(WINAPI*)(Handle)>("InternetCloseHandle")(Track(handle, false));
-}
-
 KAVREL_FORWARD(Handle, InternetOpenA, Track, (CStr a, DWORD b, CStr c, CStr d, DWORD e), (a, b, c, d, e))
 KAVREL_FORWARD(Handle, InternetConnectA, Track,
                (Handle a, CStr b, WORD c, CStr d, CStr e, DWORD f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
 KAVREL_FORWARD(Handle, HttpOpenRequestA, Track,
                (Handle a, CStr b, CStr c, CStr d, CStr e, CStr* f, DWORD g, DWORD_PTR h), (a, b, c, d, e, f, g, h))
+KAVREL_FORWARD(BOOL, InternetCloseHandle, , (Handle a), (Track(a, false)))
 KAVREL_FORWARD(BOOL, InternetGetConnectedState, , (DWORD * a, DWORD b), (a, b))
 KAVREL_FORWARD(BOOL, InternetCrackUrlA, , (CStr a, DWORD b, DWORD c, void* d), (a, b, c, d))
 KAVREL_FORWARD(BOOL, InternetCombineUrlA, , (CStr a, CStr b, char* c, DWORD* d, DWORD e), (a, b, c, d, e))

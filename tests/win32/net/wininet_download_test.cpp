@@ -31,12 +31,11 @@ using Clock = std::chrono::steady_clock;
 using text::WidenAscii;
 
 // One scripted answer: `first` at once, then each piece after `pause` unless the test
-// stops the server first, then a close, or a reset. "{port}" stands for the server's port.
+// stops the server first, then a close. "{port}" stands for the server's port.
 struct Answer {
     std::string first;
     std::vector<std::string> pieces = {};
     std::chrono::milliseconds pause = 0ms;
-    bool reset = false;
 };
 
 // Serves one connection at a time on its own thread: reads the request head, then
@@ -94,10 +93,6 @@ private:
         };
         bool open = sent(first);
         for (const auto& piece : answer.pieces) open = open && paused() && sent(piece);
-        if (answer.reset) {
-            const linger abortive{1, 0};
-            setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
-        }
         closesocket(client);
     }
 
@@ -147,8 +142,6 @@ struct ServerCase {
 std::vector<ServerCase> Servers() {
     using enum Returns;
     const std::string page = "<html>the page</html>", announced = Pattern(1000);
-    const std::string notFound = "<html><body><h1>404 Not Found</h1>No such page.</body></html>";
-    const std::string garbage = "SSH-2.0-OpenSSH_9.2\r\n\x01\x02\x03 garbage";
     // 1,000 letters "a" gzipped into 29 bytes: nothing here may inflate them.
     const std::string gzipped(
         "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4b\x4c\x1c\x05\xa3\x60\x14\x0c\x77\x00\x00"
@@ -160,47 +153,31 @@ std::vector<ServerCase> Servers() {
     const std::vector<std::string> endless(kMaxBodyBytes / (32 * kPatternPeriod) + 2, Pattern(32 * kPatternPeriod));
     std::vector<std::string> drops;
     for (const char byte : announced) drops.emplace_back(1, byte);
-    const auto chunked = Head("200 OK", {}, "Transfer-Encoding: chunked\r\n");
     const auto redirect = [&](const std::string& to) {
         return Answer{Head("302 Found", page.size(), "Location: " + to + "\r\n") + page};
     };
     // clang-format off
     return {
-        // Servers that behave: the body arrives whole however it is sent.
+        // Servers that behave: the body arrives whole however it is sent, whatever the status.
         {"short pieces with pauses, no length", {{Head("200 OK"), pieces, 150ms}}, Exactly,
          WidenAscii(std::accumulate(pieces.begin(), pieces.end(), std::string())), kWhole},
-        {"empty", {{Head("200 OK", 0)}}, Exactly, u"", kOneWait},
-        {"not found page", {{Head("404 Not Found", notFound.size()) + notFound}}, Exactly, WidenAscii(notFound), kOneWait},
-        {"bytes above 127", {{Head("200 OK", 12) + "caf\xE9 \x80 \x9F <b>"}}, Exactly, u"caf\u00E9 \u20AC \u0178 <b>",
-         kOneWait},
-        // Hostile ones.
+        {"not found, bytes above 127, a NUL", {{Head("404 Not Found", 12) + std::string("caf\xE9 \x80 \x9F\0<b>", 12)}},
+         Exactly, u"caf\u00E9 \u20AC \u0178<b>", kOneWait},
+        // Hostile ones: every wait and the whole download are bounded.
         {"nobody listens", {}, Exactly, u"", kOneWait, 0},
         {"silent after accept", {{"", {""}, kServerPatience}}, Exactly, u"", kOneWait},
         {"silent half-way through the body", {{Head("200 OK", 1000) + announced.substr(0, 100), {""}, kServerPatience}},
          Exactly, WidenAscii(announced.substr(0, 100)), kOneWait},
         {"one-byte drip", {{Head("200 OK", announced.size()), drops, 100ms}}, TextSoFar, WidenAscii(announced), kWhole},
         {"endless body", {{Head("200 OK"), endless}}, TextSoFar, WidenAscii(Pattern(kMaxBodyBytes)), kWhole},
-        {"reset mid-body under Content-Length",
-         {{Head("200 OK", announced.size()) + announced.substr(0, 100), {""}, 200ms, true}}, TextSoFar,
-         WidenAscii(announced.substr(0, 100)), kOneWait},
-        {"chunk size overflow", {{chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\n" + page}}, TextSoFar, WidenAscii(page), kOneWait},
-        {"non-hex chunk size", {{chunked + "zz\r\n" + page + "\r\n0\r\n\r\n"}}, TextSoFar, WidenAscii(page), kOneWait},
-        {"close mid-chunk", {{chunked + "100\r\n" + page}}, Exactly, WidenAscii(page), kOneWait},
+        // Redirects are followed by the download itself: capped, and only to http and https.
         {"redirect loop", {redirect("/loop")}, Exactly, WidenAscii(page), kWhole, 11},
         {"redirect to file:", {redirect("file:///c:/windows/win.ini")}, Exactly, WidenAscii(page), kOneWait},
         {"redirect to another host", {redirect("http://localhost:{port}/page"), {Head("200 OK", 4) + "page"}}, Exactly,
          u"page", kOneWait, 2},
-        {"100 KB header line", {{Head("200 OK", page.size(), "X-Long: " + std::string(100000, 'a') + "\r\n") + page}},
-         TextSoFar, WidenAscii(page), kOneWait},
-        // Which part of it counts as the body is the library's guess.
-        {"non-HTTP garbage", {{garbage}}, NoMoreThanSent, WidenAscii(garbage), kOneWait},
-        {"NUL bytes", {{Head("200 OK", 7) + std::string("0.81\0" "23", 7)}}, Exactly, u"0.8123", kOneWait},
+        // No decoding is asked for; which part of the answer counts as the body is the library's guess.
         {"gzip", {{Head("200 OK", gzipped.size(), "Content-Encoding: gzip\r\n") + gzipped}}, NoMoreThanSent,
          WidenAscii(gzipped), kOneWait},
-        {"negative Content-Length", {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\n" + page}},
-         TextSoFar, WidenAscii(page), kOneWait},
-        {"Content-Length 5,000,000,000", {{Head("200 OK", 5000000000u) + page}}, TextSoFar, WidenAscii(page), kOneWait},
-        {"204 with a body", {{Head("204 No Content", page.size()) + page}}, TextSoFar, WidenAscii(page), kOneWait},
     };
     // clang-format on
 }
