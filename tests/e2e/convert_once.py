@@ -32,9 +32,8 @@ def main():
                       ("U.S. Dollar (USD)", "100"), "From and Amount to hold what was typed")
     window.click("Command1")
     done = window.wait_until(lambda w: w.idle and w.text("Label1"), "the result line", timeout=90)
-    (left, top), size = done.origin, f"{done.window['w']}x{done.window['h']}"
-    subprocess.run(["import", "-silent", "-window", "root", "-crop", f"{size}+{left}+{top}", options["--screenshot"]],
-                   check=True)
+    crop = "{w}x{h}+{x}+{y}".format(**done.window)
+    subprocess.run(["import", "-silent", "-window", "root", "-crop", crop, options["--screenshot"]], check=True)
     print(f"100 U.S. Dollar (USD) to Euro (EUR): {done.text('Label1')}")
     return 0 if re.fullmatch(r"\S+ @ \S+ per Unit", done.text("Label1")) else 1
 

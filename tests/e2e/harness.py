@@ -5,6 +5,7 @@ on a free port."""
 import http.server
 import json
 import os
+import pathlib
 import re
 import signal
 import subprocess
@@ -13,8 +14,6 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-with open(os.path.join(HERE, "..", "data", "result_page.html")) as result_page:
-    RESULT_PAGE = result_page.read()
 RESULT_LINE = "81.23 @ 0.8123 per Unit"
 REACTION_S = 20  # a person's action shows within this time, even on a loaded machine
 
@@ -83,14 +82,12 @@ class KavrelWindow:
         return window.origin[0] + control["layout_x"] + dx, window.origin[1] + control["layout_y"] + dy
 
     def click(self, name):
-        time.sleep(0.6)  # two clicks closer in time make a double click
-        xdotool("mousemove", *self.point(name), "click", 1)
+        xdotool("sleep", 0.6, "mousemove", *self.point(name), "click", 1)  # two clicks closer make a double click
 
     def type_into(self, name, text):
         """Clicks a control and types text in place of what it holds."""
         self.click(name)
-        xdotool("key", "--delay", 60, "End", "shift+Home")
-        xdotool("type", "--delay", 60, "--", text)
+        xdotool("key", "--delay", 60, "End", "shift+Home", "type", "--delay", 60, "--", text)
 
 
 class Kavrel(KavrelWindow):
@@ -110,8 +107,7 @@ class Kavrel(KavrelWindow):
 
     def _shown(self):
         assert self.process.poll() is None, f"Kavrel.exe ended at start with status {self.process.returncode}"
-        records = self.inspect()
-        return records and records[0]["visible"] and records[0]["responding"]
+        return (records := self.inspect()) and records[0]["visible"] and records[0]["responding"]
 
     def kill(self):
         if self.process.poll() is None:
@@ -120,13 +116,13 @@ class Kavrel(KavrelWindow):
 
 
 class RateServer(http.server.ThreadingHTTPServer):
-    """Answers every GET with `page`, and records its path and User-Agent in `requests`."""
+    """Answers every GET with `page` (first the example result page); records path and User-Agent in `requests`."""
 
     daemon_threads = True
 
     def __init__(self, address):
         super().__init__(address, _Answer)
-        self.page, self.requests = RESULT_PAGE, []
+        self.page, self.requests = pathlib.Path(HERE, "..", "data", "result_page.html").read_text(), []
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
 

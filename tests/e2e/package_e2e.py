@@ -13,7 +13,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import zipfile
 
 sys.dont_write_bytecode = True  # keeps the source tree free of __pycache__
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -46,28 +45,9 @@ def converts(kavrel, amount):
     wait_for(shown, f"a conversion of {amount}", timeout=60)
 
 
-def kavrel_starts_its_service_which_lives_while_any_kavrel_does(exe, inspector, work_dir):
-    first = Kavrel(exe, inspector, work_dir)
-    converts(first, "1")
-    first_pid = first.look().window["pid"]
-    second = Kavrel(exe, inspector, work_dir, alone=False)  # over the first, in the same place
-    wait_for(lambda: second.look().window["pid"] != first_pid, "the second Kavrel's window on top")
-    converts(second, "2")
-    names = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"],
-                           capture_output=True, text=True).stdout.splitlines()
-    assert set(names) == {"Kavrel"}, f"windows besides Kavrel's (a console?): {names}"
-    first.kill()
-    converts(second, "3")
-    second.click("Label4")
-    assert second.process.wait(20) == 0, f"Kavrel.exe ended with status {second.process.returncode}"
-    service = ["pgrep", "-f", f"{work_dir.name}.*kavrel-rates.exe"]
-    wait_for(lambda: subprocess.run(service, stdout=subprocess.DEVNULL).returncode == 1, "the service to end", 5)
-
-
 def network_problem():
     """None once this process is in a network namespace of its own, else why it is not."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    if libc.unshare(0x40000000) != 0:  # CLONE_NEWNET
+    if ctypes.CDLL(None, use_errno=True).unshare(0x40000000) != 0:  # CLONE_NEWNET
         return f"unshare -n is not permitted here ({os.strerror(ctypes.get_errno())})"
     made = subprocess.run(["ip", "-batch", "-"], input=NETWORK, capture_output=True, text=True)
     return f"the namespace's network could not be made: {made.stderr.strip()}" if made.returncode else None
@@ -83,14 +63,28 @@ def main(cpack, build_dir, inspector):
     try:
         subprocess.run([cpack, "--config", f"{build_dir}/CPackConfig.cmake", "-B", work_dir], check=True,
                        stdout=subprocess.DEVNULL)
-        with zipfile.ZipFile(next(work_dir.glob("Kavrel-*.zip"))) as download:
-            download.extractall(work_dir / "unzipped")
+        shutil.unpack_archive(next(work_dir.glob("Kavrel-*.zip")), work_dir / "unzipped")
         app = next((work_dir / "unzipped").glob("Kavrel-*"))
         shipped = {"Kavrel.exe", "kavrel-rates.exe", "USER-GUIDE.md", "LICENSE", "licenses"}
-        assert shipped <= {p.name for p in app.iterdir()}, f"the zip holds {os.listdir(app)}"
+        assert shipped <= set(os.listdir(app)), f"the zip holds {os.listdir(app)}"
         subprocess.run([os.environ["KAVREL_WINE"], "wineboot", "-i"], check=True, capture_output=True)
         subprocess.run([os.environ["WINESERVER"], "-p"])  # kept up for the test (2: it still is, after wineboot)
-        kavrel_starts_its_service_which_lives_while_any_kavrel_does(str(app / "Kavrel.exe"), inspector, work_dir)
+        exe = str(app / "Kavrel.exe")
+        first = Kavrel(exe, inspector, work_dir)
+        converts(first, "1")
+        first_pid = first.look().window["pid"]
+        second = Kavrel(exe, inspector, work_dir, alone=False)  # over the first, in the same place
+        wait_for(lambda: second.look().window["pid"] != first_pid, "the second Kavrel's window on top")
+        converts(second, "2")
+        names = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"],
+                               capture_output=True, text=True).stdout.splitlines()
+        assert set(names) == {"Kavrel"}, f"windows besides Kavrel's (a console?): {names}"
+        first.kill()
+        converts(second, "3")
+        second.click("Label4")
+        assert second.process.wait(20) == 0, f"Kavrel.exe ended with status {second.process.returncode}"
+        service = ["pgrep", "-f", f"{work_dir.name}.*kavrel-rates.exe"]
+        wait_for(lambda: subprocess.run(service, stdout=subprocess.DEVNULL).returncode == 1, "the service to end", 5)
         print("package_e2e: two Kavrels converted through the service the first one started; it ended with them")
         return 0
     finally:

@@ -11,7 +11,6 @@ import re
 import shutil
 import subprocess
 import sys
-import time
 import unittest
 import urllib.parse
 
@@ -40,20 +39,17 @@ class KavrelTest(unittest.TestCase):
         self.assertEqual(SERVER.requests, [(QUERY, "Malvorent")] * 2)
 
     def test_only_left_drags_on_the_title_labels_move_the_window(self):
-        travel = (60, 45)
+        dx, dy = 60, 45
         expected = self.kavrel.look().origin
         # Label3 where only the drag strip lies over the band; the last drag shows the two before it did nothing.
         for name, offset, button, moves in (("Label3", (20, 12), 1, True), ("Label3", (20, 12), 3, False),
                                             ("Label5", (10, 9), 1, False), ("Label9", (30, 9), 1, True)):
             x, y = self.kavrel.point(name, offset)
-            time.sleep(0.6)
-            xdotool("mousemove", x, y, "mousedown", button)
-            for step in range(1, 9):
-                xdotool("mousemove", x + travel[0] * step // 8, y + travel[1] * step // 8)
-                time.sleep(0.05)
-            xdotool("mouseup", button)
+            path = [arg for i in range(1, 9) for arg in ("mousemove", x + dx * i // 8, y + dy * i // 8, "sleep", 0.05)]
+            # Apart by 0.6 s, two presses make no double click.
+            xdotool("sleep", 0.6, "mousemove", x, y, "mousedown", button, *path, "mouseup", button)
             if moves:
-                expected = (expected[0] + travel[0], expected[1] + travel[1])
+                expected = (expected[0] + dx, expected[1] + dy)
                 self.kavrel.wait_until(lambda w: w.origin == expected, f"the window to move to {expected}")
 
     def test_the_logo_shows_its_hint_and_opens_the_maker_site_in_the_browser(self):
@@ -74,8 +70,7 @@ if __name__ == "__main__":
     # The addresses the build was configured with, as the program itself reads them.
     rate_service, MAKER_SITE = (re.search(rf'#define KAVREL_CONFIGURED_{name} "([^"]*)"', open(build_config).read())[1]
                                 for name in ("RATE_SERVICE", "MAKER_SITE"))
-    service = urllib.parse.urlsplit(rate_service)
-    assert service.hostname == "127.0.0.1", f"the rate service must be on 127.0.0.1, not {rate_service}"
+    service = urllib.parse.urlsplit(rate_service)  # a loopback address: the server below could not take another
     shutil.rmtree(WORK_DIR, ignore_errors=True)
     os.makedirs(WORK_DIR)
     SERVER = RateServer((service.hostname, service.port or 80))

@@ -49,19 +49,22 @@ class HostileClientsTest(unittest.TestCase):
         self.service = RatesService(PROGRAM, folder.name, "--no-fetch", "--no-cache")
         self.addCleanup(self.service.stop)
 
-    def connect(self):
-        return socket.create_connection(("127.0.0.1", self.service.port), timeout=TIMEOUT_S)
+    def connect(self, sent=b""):
+        connection = socket.create_connection(("127.0.0.1", self.service.port), timeout=TIMEOUT_S)
+        self.addCleanup(connection.close)
+        connection.sendall(sent)
+        return connection
 
     def exchange(self, sent, half_close=False):
         """What the service writes for `sent` until it closes the connection."""
-        with self.connect() as connection:
-            connection.sendall(sent)
-            if half_close:
-                connection.shutdown(socket.SHUT_WR)
-            return b"".join(iter(lambda: connection.recv(65536), b""))
+        connection = self.connect(sent)
+        if half_close:
+            connection.shutdown(socket.SHUT_WR)
+        return b"".join(iter(lambda: connection.recv(65536), b""))
 
     def test_slow_senders_and_idle_connections_starve_no_one(self):
-        idle = [self.connect() for _ in range(500)]
+        for _ in range(500):  # idle
+            self.connect()
         slow = [self.connect() for _ in range(20)]
         endless = b"GET " + QUERY.encode() + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n"
         # One byte a second from each slow sender, past the time a request may take.
@@ -75,19 +78,12 @@ class HostileClientsTest(unittest.TestCase):
         # The slow senders were cut off; nothing waits for them.
         for connection in slow:
             self.assertEqual(connection.recv(100), b"")
-        for connection in slow + idle:
-            connection.close()
 
     def test_a_client_with_too_many_requests_under_way_is_refused_with_a_503(self):
-        held = []
-        for _ in range(200):
-            held.append(self.connect())
-            held[-1].send(b"G")
+        held = [self.connect(b"G") for _ in range(200)]
         ended = select.select(held, [], [], 1)[0]  # refused, or closed when an idle place was taken over
         self.assertTrue(any(connection.recv(1000).startswith(b"HTTP/1.1 503 ") for connection in ended))
         self.assertGreater(len(held) - len(ended), 64)
-        for connection in held:
-            connection.close()
 
     def test_each_request_gets_its_whole_answer_and_no_more_and_its_bytes_reach_the_log_escaped(self):
         [(_, page)] = answers(self.exchange(request("/")))

@@ -11,8 +11,7 @@ fail() { echo "$1"; cat "$2"; exit 1; }
 # Ends within 2 s of SIGTERM, with status 0.
 stops_cleanly() {
   kill -TERM "$1"
-  for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$1" 2>/dev/null && { echo "still running 2 s after SIGTERM"; kill -KILL "$1"; return 1; }
+  timeout 2 tail -s 0.1 --pid="$1" -f /dev/null || { echo "running 2 s after SIGTERM"; kill -KILL "$1"; return 1; }
   wait "$1" || { echo "exit status $? after SIGTERM"; return 1; }
 }
 trap 'rm -rf "$dir"; kill $(jobs -p) 2>/dev/null || true' EXIT
@@ -34,15 +33,13 @@ s = socket.create_server(("127.0.0.1", 0)); print(s.getsockname()[1], flush=True
 until [[ -s $dir/silent ]]; do sleep 0.05; done
 
 printf "<Cube><Cube time='%s'><Cube currency='USD' rate='1.25'/></Cube></Cube>\n" "$(date -u +%F)" >"$dir/daily.xml"
-touch "$dir/log"  # read below before the service may have opened it
 "$binary" --port 0 --no-cache --ecb "$dir/daily.xml" --ecb-url "http://127.0.0.1:$(cat "$dir/silent")/d.xml" 2>"$dir/log" &
 pid=$!
-timeout 10 bash -c 'until grep -q "listening on" "$0"; do sleep 0.1; done' "$dir/log" || fail "no port announced" "$dir/log"
+timeout 10 bash -c 'until grep -qs "listening on" "$0"; do sleep 0.1; done' "$dir/log" || fail "no port announced" "$dir/log"
 port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$dir/log")
 
 query='/currency/convert?amt=100&from=USD&to=EUR&submit=Convert'
-answer=$(python3 -c 'import sys, urllib.request
-print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' "http://127.0.0.1:$port$query") || true
+answer=$(exec 3<>"/dev/tcp/127.0.0.1/$port" && printf 'GET %s HTTP/1.0\r\n\r\n' "$query" >&3 && timeout 5 cat <&3) || true
 grep -q '<td class="rate">0.8</td><td><b>80.00</b></td>' <<<"$answer" || fail "unexpected answer: $answer" /dev/null
 
 stops_cleanly "$pid" || fail "" "$dir/log"
