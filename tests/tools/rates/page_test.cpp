@@ -12,17 +12,15 @@ constexpr auto npos = std::string::npos;
 const std::string kHeader = "code,usd_value,date,source\n";
 
 TEST(NumberFormat, RatesKeepSixSignificantDigitsAmountsTwoDecimalsOrThreeDigitsBelowACent) {
-    const std::pair<double, const char*> rates[] = {{0.8123, "0.8123"},
-                                                    {1234567.89, "1234568"},
-                                                    {9.9999996, "10"},
-                                                    {9.999999e-7, "0.000001"},
-                                                    {1.2e-7, "1.2E-07"},
-                                                    {1e15, "1E+15"},
-                                                    {123456789012345.0, "123456789012345"}};
+    // clang-format off
+    const std::pair<double, const char*> rates[] = {
+        {0.8123, "0.8123"}, {1234567.89, "1234568"}, {9.9999996, "10"}, {9.999999e-7, "0.000001"},
+        {1.2e-7, "1.2E-07"}, {1e15, "1E+15"}, {123456789012345.0, "123456789012345"}};
     for (const auto& [value, text] : rates) EXPECT_EQ(FormatRate(value), text) << value;
-    const std::pair<double, const char*> amounts[] = {{81.235001, "81.24"},          {0.0, "0.00"},
-                                                      {1e15, "1000000000000000.00"}, {0.00152449, "0.00152"},
-                                                      {0.0099996, "0.01"},           {1e-9, "1E-09"}};
+    const std::pair<double, const char*> amounts[] = {
+        {81.235001, "81.24"}, {0.0, "0.00"}, {1e15, "1000000000000000.00"}, {0.00152449, "0.00152"},
+        {0.0099996, "0.01"}, {1e-9, "1E-09"}};
+    // clang-format on
     for (const auto& [value, text] : amounts) EXPECT_EQ(FormatAmount(value), text) << value;
 }
 

@@ -59,11 +59,11 @@ TEST(FetchReferenceFile, TrustsOnlyAVerifiedCertificate) {
     const auto dir = std::filesystem::temp_directory_path() / ("kavrel-tls-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto key = (dir / "key.pem").string(), certificate = (dir / "certificate.pem").string();
-    ASSERT_EQ(std::system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1"
-                           " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
-                           key + " -out " + certificate + " 2>/dev/null")
-                              .c_str()),
-              0);
+    const auto makeCertificate =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 -subj "
+        "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
+        key + " -out " + certificate + " 2>/dev/null";
+    ASSERT_EQ(std::system(makeCertificate.c_str()), 0);
     const Source<httplib::SSLServer> source({{200, kDaily}}, certificate, key);
     const auto untrusted = source.Url() + ": the server's certificate is not trusted (self-signed certificate)";
     EXPECT_THAT([&] { FetchReferenceFile(source.Url()); }, ThrowsMessage<RunTimeError>(untrusted));
