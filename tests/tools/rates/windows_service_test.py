@@ -29,7 +29,8 @@ def get(service, path):
 
 class WindowsServiceTest(unittest.TestCase):
     def test_fetches_the_bank_file_keeps_its_rates_through_failures_and_from_the_kept_file(self):
-        folder = tempfile.mkdtemp()
+        self.addCleanup((temporary := tempfile.TemporaryDirectory()).cleanup)  # after the services stop
+        folder = temporary.name
         bank, cache = RateServer(("127.0.0.1", 0)), os.path.join(folder, "cache")
         bank.page, url = DAILY, f"http://127.0.0.1:{bank.server_port}/eurofxref-daily.xml"
         service = RatesService(EXE, folder, "--ecb-url", url, "--refresh", "300ms", "--cache", cache)
